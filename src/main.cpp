@@ -1,0 +1,107 @@
+#include "name_display.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <new>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+void report(const char* what, int error)
+{
+    // One formatted call, so the message leaves unbuffered stderr in one write.
+    if (error != 0) {
+        std::fprintf(stderr, "name-dialogue: %s: %s\n", what, std::strerror(error));
+    } else {
+        std::fprintf(stderr, "name-dialogue: %s\n", what);
+    }
+}
+
+// The standard streams only remember that something failed; the reason is
+// in errno until the next failing call, so it is kept here at first sight.
+class StreamFailures
+{
+public:
+    void check()
+    {
+        int error = errno;
+        if (!readFailed && std::ferror(stdin) != 0) {
+            readFailed = true;
+            readError = error;
+            // A prompt flush that failed in the same read has lost its errno.
+            error = 0;
+        }
+        if (!writeFailed && !std::cout) {
+            writeFailed = true;
+            writeError = error;
+        }
+    }
+
+    int finish()
+    {
+        // Closing is where some file systems first report a lost write.
+        if (!writeFailed && (std::fflush(stdout) != 0 || close(STDOUT_FILENO) != 0)) {
+            writeFailed = true;
+            writeError = errno;
+        }
+        if (readFailed) {
+            report("read error", readError);
+        }
+        if (writeFailed) {
+            report("write error", writeError);
+        }
+        return readFailed || writeFailed ? EXIT_FAILURE : EXIT_SUCCESS;
+    }
+
+private:
+    bool readFailed = false;
+    bool writeFailed = false;
+    int readError = 0;
+    int writeError = 0;
+};
+
+void readName(std::string& name)
+{
+    std::getline(std::cin, name);
+    // getline swallows an allocation failure and leaves only badbit behind;
+    // a name cut short must not pass for a whole one.
+    if (std::cin.bad()) {
+        throw std::bad_alloc();
+    }
+    // Text prepared with CR LF line ends echoes back clean.
+    if (!name.empty() && name.back() == '\r') {
+        name.pop_back();
+    }
+}
+
+} // namespace
+
+int main()
+{
+    std::string lastName;
+    std::string firstName;
+    NameDisplay nameDisplay;
+    StreamFailures failures;
+
+    try {
+        std::cout << "Please enter your first name: ";
+        readName(firstName);
+        failures.check();
+        std::cout << "Please enter your last name: ";
+        readName(lastName);
+        failures.check();
+        nameDisplay.showFirstName(firstName);
+        failures.check();
+        nameDisplay.showLastName(lastName);
+        failures.check();
+    } catch (const std::bad_alloc&) {
+        report("memory exhausted", 0);
+        return EXIT_FAILURE;
+    }
+    return failures.finish();
+}
