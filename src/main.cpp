@@ -15,17 +15,17 @@ namespace {
 void report(const char* what, int error)
 {
     // One formatted call, so the message leaves unbuffered stderr in one write.
+    // Should stderr fail too, the exit status is all that is left to tell.
     if (error != 0) {
-        std::fprintf(stderr, "name-dialogue: %s: %s\n", what, std::strerror(error));
+        (void)std::fprintf(stderr, "name-dialogue: %s: %s\n", what, std::strerror(error));
     } else {
-        std::fprintf(stderr, "name-dialogue: %s\n", what);
+        (void)std::fprintf(stderr, "name-dialogue: %s\n", what);
     }
 }
 
 // The standard streams only remember that something failed; the reason is
 // in errno until the next failing call, so it is kept here at first sight.
-class StreamFailures
-{
+class StreamFailures {
 public:
     void check()
     {
@@ -83,12 +83,12 @@ void readName(std::string& name)
 
 int main()
 {
-    std::string lastName;
-    std::string firstName;
-    NameDisplay nameDisplay;
     StreamFailures failures;
-
     try {
+        std::string lastName;
+        std::string firstName;
+        NameDisplay nameDisplay;
+
         std::cout << "Please enter your first name: ";
         readName(firstName);
         failures.check();

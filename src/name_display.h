@@ -5,8 +5,7 @@
 
 // Writes the answers back, one labelled line each. Every line is flushed so
 // that it is on standard output before the next one is produced.
-class NameDisplay
-{
+class NameDisplay {
 public:
     void showFirstName(std::string firstName) const;
     void showLastName(std::string lastName) const;
