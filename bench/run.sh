@@ -39,8 +39,9 @@ cost_ratio=$(ratio "$program_median" "$reference_median")
 ir_ratio=$(ratio "$program_ir" "$reference_ir")
 peak_ratio=$(ratio "$((large_peak_kib * 1024))" "$size")
 
-echo "Machine: $(uname -srm), $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)"
-echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'); $runs runs of each program, alternated"
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(uname -srm), $(nproc) cores, $cpu;" \
+    "$runs runs of each program, alternated."
 echo
 echo "| measure | name-dialogue | C reference | ratio | bound | within |"
 echo "|---|---|---|---|---|---|"
