@@ -32,8 +32,8 @@ closed-stdout)
 directory-stdin)
     "$exe" </ >"$tmp/out" 2>"$tmp/err"
     status=$?
-    check 1 "${prompts}First name is: 
-Last name is: " "name-dialogue: read error: Is a directory"
+    check 1 "$(printf '%sFirst name is: \nLast name is: ' "$prompts")" \
+        "name-dialogue: read error: Is a directory"
     ;;
 memory-limit)
     if [ -n "${NAME_DIALOGUE_SANITIZED:-}" ]; then
