@@ -11,7 +11,7 @@ prompts="Please enter your first name: Please enter your last name: "
 check() {
     ok=true
     [ "$status" -eq "$1" ] || { echo "exit status $status, expected $1"; ok=false; }
-    [ "$(cat "$tmp/out")" = "$2" ] || { echo "standard output: $(cat "$tmp/out")"; ok=false; }
+    [ "$(cat "$tmp/out")" = "$2" ] || { echo "standard output begins: $(head -c 200 "$tmp/out")"; ok=false; }
     [ "$(cat "$tmp/err")" = "$3" ] || { echo "standard error: $(cat "$tmp/err")"; ok=false; }
     $ok
 }
@@ -51,11 +51,10 @@ memory-limit)
 large-name)
     head -c 8388608 /dev/zero | tr '\0' x >"$tmp/name"
     { cat "$tmp/name" && echo && echo Byron; } >"$tmp/in"
-    { printf %s "${prompts}First name is: " && cat "$tmp/name" && printf '\nLast name is: Byron\n'; } >"$tmp/expected"
     "$exe" <"$tmp/in" >"$tmp/out" 2>"$tmp/err"
     status=$?
-    cmp -s "$tmp/expected" "$tmp/out" || { echo "an 8 MiB name did not come back whole"; exit 1; }
-    [ "$status" -eq 0 ] && [ ! -s "$tmp/err" ] || { echo "exit status $status, or standard error written"; exit 1; }
+    check 0 "${prompts}First name is: $(cat "$tmp/name")
+Last name is: Byron" ""
     ;;
 *)
     echo "no such check: $2"
