@@ -1,4 +1,5 @@
 #include "name_display.h"
+#include "platform.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,8 +8,6 @@
 #include <iostream>
 #include <new>
 #include <string>
-
-#include <unistd.h>
 
 namespace {
 
@@ -45,7 +44,7 @@ public:
     int finish()
     {
         // Closing is where some file systems first report a lost write.
-        if (!writeFailed && (std::fflush(stdout) != 0 || close(STDOUT_FILENO) != 0)) {
+        if (!writeFailed && (std::fflush(stdout) != 0 || closeStandardOutput() != 0)) {
             writeFailed = true;
             writeError = errno;
         }
