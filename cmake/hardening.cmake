@@ -1,31 +1,72 @@
-include(CheckCXXCompilerFlag)
-include(CheckLinkerFlag)
+include(CheckCXXSourceCompiles)
 include(CheckPIESupported)
 
-# Adds each flag that the compiler (KIND COMPILE) or the linker (KIND LINK)
-# accepts; a toolchain that lacks one still builds, only less hardened.
-function(_name_dialogue_add_supported target kind)
+# A probe with a local array and a string call, so that a stack protector or
+# fortification has something to guard and its runtime must be found at link
+# time; a bare main() would let a flag pass that cannot link.
+set(_name_dialogue_probe [[
+#include <cstring>
+int main(int argc, char** argv)
+{
+    char buffer[64];
+    std::strcpy(buffer, argv[argc - 1]);
+    return static_cast<int>(std::strlen(buffer));
+}
+]])
+
+# Applies each flag of ARGN that compiles and links the probe for the target,
+# together with the flags accepted before it, to TARGET's compile and link
+# steps (SCOPE COMPILE) or its link step alone (SCOPE LINK). A toolchain that
+# lacks a flag still builds, only less hardened.
+function(_name_dialogue_add_supported target scope)
     foreach(flag IN LISTS ARGN)
-        string(MAKE_C_IDENTIFIER "name_dialogue_has${flag}" var)
-        if(kind STREQUAL "COMPILE")
-            check_cxx_compiler_flag("${flag}" ${var})
-            if(${var})
-                target_compile_options(${target} PRIVATE "${flag}")
+        string(MAKE_C_IDENTIFIER "name_dialogue_hardening${flag}" var)
+        set(compile ${_name_dialogue_compile})
+        if(scope STREQUAL "COMPILE")
+            list(APPEND compile ${flag})
+        endif()
+        string(JOIN " " CMAKE_REQUIRED_FLAGS ${compile})
+        set(CMAKE_REQUIRED_LINK_OPTIONS ${_name_dialogue_link} ${flag})
+        check_cxx_source_compiles("${_name_dialogue_probe}" ${var})
+        if(${var})
+            if(scope STREQUAL "COMPILE")
+                target_compile_options(${target} PRIVATE ${flag})
+                set(_name_dialogue_compile ${compile})
             endif()
-        else()
-            check_linker_flag(CXX "${flag}" ${var})
-            if(${var})
-                target_link_options(${target} PRIVATE "${flag}")
-            endif()
+            target_link_options(${target} PRIVATE ${flag})
+            list(APPEND _name_dialogue_link ${flag})
         endif()
     endforeach()
+    set(_name_dialogue_compile ${_name_dialogue_compile} PARENT_SCOPE)
+    set(_name_dialogue_link ${_name_dialogue_link} PARENT_SCOPE)
 endfunction()
 
-# Hardens TARGET as far as the toolchain allows. With STATIC true it is linked
-# as a static PIE: no dynamic loader has to bind the C++ runtime at start-up.
+# Hardens TARGET as far as the toolchain allows. With STATIC true, the C and
+# C++ runtimes are linked in: on ELF as a static PIE, so no dynamic loader has
+# to bind them at start-up; on Windows so the program needs no DLL of the
+# compiler's.
 function(name_dialogue_harden target)
     cmake_parse_arguments(PARSE_ARGV 1 arg "" "STATIC" "")
+    set(_name_dialogue_compile "")
+    set(_name_dialogue_link "")
     set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+
+    # The stack protector's runtime comes with the static runtime on Windows,
+    # so the link mode is settled first and every probe links that way.
+    if(arg_STATIC)
+        if(WIN32)
+            _name_dialogue_add_supported(${target} LINK -static)
+        else()
+            _name_dialogue_add_supported(${target} COMPILE -fPIE)
+            _name_dialogue_add_supported(${target} LINK -static-pie)
+            if(NOT name_dialogue_hardening_static_pie)
+                message(WARNING "The toolchain cannot link a static PIE; linking name-dialogue dynamically.")
+            endif()
+        endif()
+    endif()
+    if(NOT name_dialogue_hardening_static_pie)
+        check_pie_supported(LANGUAGES CXX)
+    endif()
 
     set(compile_flags -fstack-protector-strong -fstack-clash-protection)
     if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
@@ -35,29 +76,24 @@ function(name_dialogue_harden target)
 
     # Fortification needs the optimizer; a packager's own level wins.
     if(NOT CMAKE_CXX_FLAGS MATCHES "_FORTIFY_SOURCE")
-        target_compile_options(${target} PRIVATE
-            "$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
-    endif()
-
-    # Compact relative relocations and dropping unused sections both shorten
-    # the start-up relocation pass.
-    _name_dialogue_add_supported(${target} LINK
-        -Wl,-z,relro -Wl,-z,now -Wl,-z,noexecstack -Wl,-z,pack-relative-relocs -Wl,--gc-sections)
-
-    set(static_pie FALSE)
-    if(arg_STATIC)
-        set(CMAKE_REQUIRED_FLAGS -fPIE)
-        check_linker_flag(CXX -static-pie name_dialogue_has_static_pie)
-        unset(CMAKE_REQUIRED_FLAGS)
-        if(name_dialogue_has_static_pie)
-            set(static_pie TRUE)
-        else()
-            message(WARNING "The toolchain cannot link a static PIE; linking name-dialogue dynamically.")
+        string(JOIN " " CMAKE_REQUIRED_FLAGS ${_name_dialogue_compile} -O2 -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2)
+        set(CMAKE_REQUIRED_LINK_OPTIONS ${_name_dialogue_link})
+        check_cxx_source_compiles("${_name_dialogue_probe}" name_dialogue_hardening_fortify)
+        if(name_dialogue_hardening_fortify)
+            target_compile_options(${target} PRIVATE
+                "$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
         endif()
     endif()
-    if(static_pie)
-        target_link_options(${target} PRIVATE -static-pie)
+
+    if(WIN32)
+        # Address space layout randomization, also above 4 GiB, and DEP.
+        _name_dialogue_add_supported(${target} LINK
+            -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat -Wl,--gc-sections)
     else()
-        check_pie_supported(LANGUAGES CXX)
+        # Compact relative relocations and dropping unused sections both
+        # shorten the start-up relocation pass.
+        _name_dialogue_add_supported(${target} LINK
+            -Wl,-z,relro -Wl,-z,now -Wl,-z,noexecstack -Wl,-z,pack-relative-relocs
+            -Wl,--gc-sections)
     endif()
 endfunction()
