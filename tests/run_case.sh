@@ -1,17 +1,31 @@
 #!/bin/sh
 # Runs one data case: CASE.in on standard input and the words of CASE.args,
-# if there is one, as arguments. Standard output must equal CASE.out byte for
-# byte, standard error must stay empty and the exit status must be 0.
-set -u
+# if there is one, as arguments. Standard output must equal the expected bytes,
+# standard error must stay empty and the exit status must be 0. The expected
+# bytes are CASE.out, with CR LF line ends for Windows; where Windows gives
+# other bytes still, CASE.windows.out holds them.
+# Usage: run_case.sh EXE CASE
 exe=$1
 case=$2
-tmp=$(mktemp -d) || exit 1
-trap 'rm -rf "$tmp"' EXIT
+# shellcheck source=tests/lib.sh
+. "${0%/*}/lib.sh"
+
+expected=$case.out
+if [ "${NAME_DIALOGUE_SYSTEM:-}" = Windows ]; then
+    if [ -f "$case.windows.out" ]; then
+        expected=$case.windows.out
+    else
+        # Every expected output ends in a line end, so each line gains a CR.
+        cr=$(printf '\r')
+        LC_ALL=C sed "s/\$/$cr/" "$case.out" >"$tmp/expected"
+        expected=$tmp/expected
+    fi
+fi
 
 args=
 [ -f "$case.args" ] && args=$(cat "$case.args")
 # shellcheck disable=SC2086 # the words are meant to be split
-"$exe" $args <"$case.in" >"$tmp/out" 2>"$tmp/err"
+run $args <"$case.in" >"$tmp/out" 2>"$tmp/err"
 status=$?
 
 ok=true
@@ -19,9 +33,9 @@ if [ "$status" -ne 0 ]; then
     echo "exit status $status, expected 0"
     ok=false
 fi
-if ! cmp -s "$case.out" "$tmp/out"; then
+if ! cmp -s "$expected" "$tmp/out"; then
     echo "standard output differs (expected, then actual):"
-    od -c "$case.out" >"$tmp/expected.od"
+    od -c "$expected" >"$tmp/expected.od"
     od -c "$tmp/out" >"$tmp/actual.od"
     diff "$tmp/expected.od" "$tmp/actual.od"
     ok=false

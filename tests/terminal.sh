@@ -1,13 +1,10 @@
 #!/bin/sh
 # A run at a real terminal: a private tmux server types the answers only once
 # each prompt is on the screen, then reads the screen back.
-set -u
 exe=$1
-if ! command -v tmux >/dev/null 2>&1; then
-    echo "skipped: tmux is not installed"
-    exit 77
-fi
-tmp=$(mktemp -d) || exit 1
+# shellcheck source=tests/lib.sh
+. "${0%/*}/lib.sh"
+need tmux
 tmux="tmux -S $tmp/socket -f /dev/null"
 trap '$tmux kill-server 2>/dev/null; rm -rf "$tmp"' EXIT
 
@@ -20,11 +17,10 @@ wait_for() {
         sleep 0.1
         i=$((i + 1))
     done
-    printf 'never saw "%s" on the screen:\n%s\n' "$1" "$screen"
-    exit 1
+    fail "never saw \"$1\" on the screen:$nl$screen"
 }
 
-$tmux new-session -d -x 60 -y 8 "'$exe'; echo \"exit status \$?\"; sleep 60"
+$tmux new-session -d -x 60 -y 8 "${NAME_DIALOGUE_EMULATOR:-} '$exe'; echo \"exit status \$?\"; sleep 60"
 wait_for "Please enter your first name:"
 $tmux send-keys -l "Ada Lovelace"
 $tmux send-keys Enter
@@ -39,4 +35,4 @@ First name is: Ada Lovelace
 Last name is:  Byron
 exit status 0"
 screen=$($tmux capture-pane -p | sed -n 1,5p)
-[ "$screen" = "$expected" ] || { printf 'screen:\n%s\nexpected:\n%s\n' "$screen" "$expected"; exit 1; }
+[ "$screen" = "$expected" ] || fail "screen:$nl$screen${nl}expected:$nl$expected"

@@ -1,0 +1,45 @@
+# shellcheck shell=sh
+# Sourced by the test scripts once they have set exe to the program. The build
+# passes in the environment the system the program is for
+# (NAME_DIALOGUE_SYSTEM) and, when that is not this machine's, the command
+# that runs it here (NAME_DIALOGUE_EMULATOR).
+set -u
+tmp=$(mktemp -d) || exit 1
+trap 'rm -rf "$tmp"' EXIT
+
+# The line end the program writes: Windows' text streams write CR LF, on
+# standard error too.
+if [ "${NAME_DIALOGUE_SYSTEM:-}" = Windows ]; then
+    nl=$(printf '\r\n.')
+    nl=${nl%.}
+else
+    nl='
+'
+fi
+
+fail() {
+    echo "$*"
+    exit 1
+}
+
+# CTest counts exit status 77 as skipped, never as passed.
+skip() {
+    echo "skipped: $*"
+    exit 77
+}
+
+need() {
+    command -v "$1" >/dev/null 2>&1 || skip "$1 is not installed"
+}
+
+# shellcheck disable=SC2154 # exe is set by the script that sources this one
+run() {
+    # shellcheck disable=SC2086 # the emulator may be a command with arguments
+    ${NAME_DIALOGUE_EMULATOR:-} "$exe" "$@"
+}
+
+# As run, but a hang ends after 10 seconds as a failure.
+run_limited() {
+    # shellcheck disable=SC2086 # the emulator may be a command with arguments
+    timeout 10 ${NAME_DIALOGUE_EMULATOR:-} "$exe" "$@"
+}
