@@ -44,9 +44,9 @@ endfunction()
 # Hardens TARGET as far as the toolchain allows. With STATIC true, the C and
 # C++ runtimes are linked in: on ELF as a static PIE, so no dynamic loader has
 # to bind them at start-up; on Windows so the program needs no DLL of the
-# compiler's.
+# compiler's. Sets the variable named by RESULT to whether they were.
 function(name_dialogue_harden target)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "" "STATIC" "")
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "STATIC;RESULT" "")
     set(_name_dialogue_compile "")
     set(_name_dialogue_link "")
     set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
@@ -64,7 +64,12 @@ function(name_dialogue_harden target)
             endif()
         endif()
     endif()
-    if(NOT name_dialogue_hardening_static_pie)
+    set(static FALSE)
+    if(arg_STATIC AND (name_dialogue_hardening_static OR name_dialogue_hardening_static_pie))
+        set(static TRUE)
+    endif()
+    set(${arg_RESULT} ${static} PARENT_SCOPE)
+    if(NOT static OR WIN32)
         check_pie_supported(LANGUAGES CXX)
     endif()
 
