@@ -5,5 +5,7 @@ if(CPACK_GENERATOR STREQUAL "DEB")
 elseif(CPACK_GENERATOR STREQUAL "RPM")
     set(CPACK_COMPONENTS_ALL Unspecified rpm)
 else()
+    # An archive unpacks into one folder named after it.
     set(CPACK_COMPONENTS_ALL Unspecified)
+    set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 endif()
