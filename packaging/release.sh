@@ -9,8 +9,15 @@ set -euo pipefail
 root=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 cd "$root"
 
-version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' CMakeLists.txt | head -n 1)
-[ -n "$version" ] || { echo "release.sh: no version in CMakeLists.txt" >&2; exit 1; }
+fail() {
+    echo "release.sh: $*" >&2
+    exit 1
+}
+version=$(git show HEAD:CMakeLists.txt | sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' | head -n 1)
+[ -n "$version" ] || fail "no version in CMakeLists.txt"
+changelog=$(git show HEAD:packaging/debian/changelog | sed -n '1s/^name-dialogue (\([^)]*\)).*/\1/p')
+[ "$changelog" = "$version" ] ||
+    fail "packaging/debian/changelog is at version '$changelog', the project at $version"
 name=name-dialogue-$version
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
     echo "release.sh: note: uncommitted changes are not part of the release" >&2

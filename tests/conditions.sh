@@ -38,6 +38,15 @@ directory-stdin)
     check 1 "${prompts}First name is: ${nl}Last name is: $nl" \
         "name-dialogue: read error: Is a directory$nl"
     ;;
+read-and-write)
+    # The prompt's failed flush and the failed read happen in one call; only
+    # the read's reason survives it.
+    [ "${NAME_DIALOGUE_SYSTEM:-}" != Windows ] || skip "Windows cannot give a directory as standard input"
+    [ -w /dev/full ] || skip "there is no /dev/full"
+    run </ >/dev/full 2>"$tmp/err"
+    status=$?
+    check 1 "" "name-dialogue: read error: Is a directory${nl}name-dialogue: write error$nl"
+    ;;
 memory-limit)
     [ "${NAME_DIALOGUE_SYSTEM:-}" != Windows ] || skip "Windows has no address-space limit to set"
     [ -z "${NAME_DIALOGUE_SANITIZED:-}" ] ||
