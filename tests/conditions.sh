@@ -32,7 +32,7 @@ closed-stdout)
     check 1 "" "name-dialogue: write error: Bad file descriptor$nl"
     ;;
 directory-stdin)
-    [ "${NAME_DIALOGUE_SYSTEM:-}" != Windows ] || skip "Windows cannot give a directory as standard input"
+    ! on_windows || skip "Windows cannot give a directory as standard input"
     run </ >"$tmp/out" 2>"$tmp/err"
     status=$?
     check 1 "${prompts}First name is: ${nl}Last name is: $nl" \
@@ -41,14 +41,14 @@ directory-stdin)
 read-and-write)
     # The prompt's failed flush and the failed read happen in one call; only
     # the read's reason survives it.
-    [ "${NAME_DIALOGUE_SYSTEM:-}" != Windows ] || skip "Windows cannot give a directory as standard input"
+    ! on_windows || skip "Windows cannot give a directory as standard input"
     [ -w /dev/full ] || skip "there is no /dev/full"
     run </ >/dev/full 2>"$tmp/err"
     status=$?
     check 1 "" "name-dialogue: read error: Is a directory${nl}name-dialogue: write error$nl"
     ;;
 memory-limit)
-    [ "${NAME_DIALOGUE_SYSTEM:-}" != Windows ] || skip "Windows has no address-space limit to set"
+    ! on_windows || skip "Windows has no address-space limit to set"
     [ -z "${NAME_DIALOGUE_SANITIZED:-}" ] ||
         skip "sanitizers reserve more address space than the limit allows"
     # shellcheck disable=SC3045 # beyond POSIX on purpose; checked for first

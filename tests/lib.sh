@@ -7,9 +7,13 @@ set -u
 tmp=$(mktemp -d) || exit 1
 trap 'rm -rf "$tmp"' EXIT
 
+on_windows() {
+    [ "${NAME_DIALOGUE_SYSTEM:-}" = Windows ]
+}
+
 # The line end the program writes: Windows' text streams write CR LF, on
 # standard error too.
-if [ "${NAME_DIALOGUE_SYSTEM:-}" = Windows ]; then
+if on_windows; then
     nl=$(printf '\r\n.')
     nl=${nl%.}
 else

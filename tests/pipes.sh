@@ -44,10 +44,8 @@ reader-gone)
     status=$?
     [ "$status" -eq 1 ] || fail "exit status $status, expected 1"
     message=$(cat "$tmp/err"; echo .)
-    case ${NAME_DIALOGUE_SYSTEM:-} in
-    Windows) pattern="name-dialogue: write error: ?*$nl." ;;
-    *) pattern="name-dialogue: write error: Broken pipe$nl." ;;
-    esac
+    pattern="name-dialogue: write error: Broken pipe$nl."
+    on_windows && pattern="name-dialogue: write error: ?*$nl."
     # shellcheck disable=SC2254 # the pattern is meant to match
     case $message in
     $pattern) ;;

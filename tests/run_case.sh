@@ -11,7 +11,7 @@ case=$2
 . "${0%/*}/lib.sh"
 
 expected=$case.out
-if [ "${NAME_DIALOGUE_SYSTEM:-}" = Windows ]; then
+if on_windows; then
     if [ -f "$case.windows.out" ]; then
         expected=$case.windows.out
     else

@@ -21,7 +21,7 @@ wait_for() {
     fail "never saw \"$1\" on the screen:$nl$screen"
 }
 
-if [ "$2" = end-of-input ] && [ "${NAME_DIALOGUE_SYSTEM:-}" = Windows ]; then
+if [ "$2" = end-of-input ] && on_windows; then
     skip "Wine's console reads Ctrl-Z and Enter as an empty line, where Windows ends the input"
 fi
 $tmux new-session -d -x 100 -y 8 "${NAME_DIALOGUE_EMULATOR:-} '$exe'; echo \"exit status \$?\"; sleep 60"

@@ -6,7 +6,7 @@ objdump=$1
 exe=$2
 # shellcheck source=tests/lib.sh
 . "${0%/*}/lib.sh"
-command -v "$objdump" >/dev/null 2>&1 || skip "$objdump is not installed"
+need "$objdump"
 headers=$("$objdump" -p "$exe") || fail "$objdump cannot read $exe"
 
 imports=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p')
