@@ -35,7 +35,7 @@ public:
             // A prompt flush that failed in the same read has lost its errno.
             error = 0;
         }
-        if (!writeFailed && !std::cout) {
+        if (!writeFailed && (!std::cout || std::ferror(stdout) != 0)) {
             writeFailed = true;
             writeError = error;
         }
@@ -43,6 +43,9 @@ public:
 
     int finish()
     {
+        // The streams' own flags have the last word, so that a failure no
+        // step noticed still counts.
+        check();
         // Closing is where some file systems first report a lost write.
         if (!writeFailed && (std::fflush(stdout) != 0 || closeStandardOutput() != 0)) {
             writeFailed = true;
