@@ -5,6 +5,10 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-1000}
+for tool in cmake cc valgrind awk; do
+    command -v "$tool" >/dev/null ||
+        { echo "bench/run.sh: $tool is needed and not installed" >&2; exit 1; }
+done
 out="$root/build-release/bench"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

@@ -29,8 +29,11 @@ dialogue() {
 
 echo "== .deb: lintian, contents, install, remove"
 # lintian's note about running as root goes to standard error, not a tag.
-tags=$(lintian --pedantic --display-info --display-experimental "$deb")
-[ -z "$tags" ] || fail "lintian: $tags"
+# It exits non-zero on an error tag, which must not stop the script before
+# the tags are shown.
+status=0
+tags=$(lintian --pedantic --display-info --display-experimental "$deb") || status=$?
+[ -z "$tags" ] && [ "$status" -eq 0 ] || fail "lintian (exit status $status): $tags"
 dpkg-deb --contents "$deb" | awk '{ print $6 }' | sort >"$tmp/deb-files"
 printf '%s\n' ./usr/ ./usr/bin/ ./usr/bin/name-dialogue ./usr/share/ ./usr/share/doc/ \
     ./usr/share/doc/name-dialogue/ ./usr/share/doc/name-dialogue/changelog.gz \
