@@ -14,20 +14,29 @@ int main(int argc, char** argv)
 }
 ]])
 
+# Sets VAR to whether the probe compiles and links with CMAKE_REQUIRED_FLAGS
+# and CMAKE_REQUIRED_LINK_OPTIONS. A flag that the compiler or the linker
+# says it ignores or does not know counts as not taken: binutils, for one,
+# only warns about a -z option it cannot honour on the target.
+function(_name_dialogue_probe var)
+    check_cxx_source_compiles("${_name_dialogue_probe}" ${var}
+        FAIL_REGEX "[Ii]gnored|[Uu]nrecogni[sz]ed|[Uu]nknown|not supported|unsupported")
+endfunction()
+
 # Applies each flag of ARGN that compiles and links the probe for the target,
 # together with the flags accepted before it, to TARGET's compile and link
 # steps (SCOPE COMPILE) or its link step alone (SCOPE LINK). A toolchain that
 # lacks a flag still builds, only less hardened.
 function(_name_dialogue_add_supported target scope)
     foreach(flag IN LISTS ARGN)
-        string(MAKE_C_IDENTIFIER "name_dialogue_hardening${flag}" var)
+        string(MAKE_C_IDENTIFIER "name_dialogue_takes${flag}" var)
         set(compile ${_name_dialogue_compile})
         if(scope STREQUAL "COMPILE")
             list(APPEND compile ${flag})
         endif()
         string(JOIN " " CMAKE_REQUIRED_FLAGS ${compile})
         set(CMAKE_REQUIRED_LINK_OPTIONS ${_name_dialogue_link} ${flag})
-        check_cxx_source_compiles("${_name_dialogue_probe}" ${var})
+        _name_dialogue_probe(${var})
         if(${var})
             if(scope STREQUAL "COMPILE")
                 target_compile_options(${target} PRIVATE ${flag})
@@ -42,9 +51,11 @@ function(_name_dialogue_add_supported target scope)
 endfunction()
 
 # Hardens TARGET as far as the toolchain allows. With STATIC true, the C and
-# C++ runtimes are linked in: on ELF as a static PIE, so no dynamic loader has
-# to bind them at start-up; on Windows so the program needs no DLL of the
-# compiler's. Sets the variable named by RESULT to whether they were.
+# C++ runtimes are linked in: on ELF as a static PIE where the C library can
+# start one, else as a static executable at a fixed address; on Windows so
+# the program needs no DLL of the compiler's. A toolchain that can do neither
+# stops the configuration rather than link dynamically unasked. Sets the
+# variable named by RESULT to whether the runtimes are linked in.
 function(name_dialogue_harden target)
     cmake_parse_arguments(PARSE_ARGV 1 arg "" "STATIC;RESULT" "")
     set(_name_dialogue_compile "")
@@ -53,35 +64,48 @@ function(name_dialogue_harden target)
 
     # The stack protector's runtime comes with the static runtime on Windows,
     # so the link mode is settled first and every probe links that way.
-    set(static FALSE)
     if(arg_STATIC AND WIN32)
         _name_dialogue_add_supported(${target} LINK -static)
-        set(static ${name_dialogue_hardening_static})
+        set(static ${name_dialogue_takes_static})
     elseif(arg_STATIC)
         _name_dialogue_add_supported(${target} COMPILE -fPIE)
         _name_dialogue_add_supported(${target} LINK -static-pie)
-        set(static ${name_dialogue_hardening_static_pie})
+        set(static ${name_dialogue_takes_static_pie})
         if(NOT static)
-            message(WARNING "The toolchain cannot link a static PIE; linking name-dialogue dynamically.")
+            # A static PIE starts from the C library's rcrt1.o, which some of
+            # its ports lack.
+            _name_dialogue_add_supported(${target} LINK -static)
+            set(static ${name_dialogue_takes_static})
+            if(static)
+                message(STATUS "The C library for this target cannot start a static PIE: "
+                    "name-dialogue is linked static at a fixed address, so its own code "
+                    "is not randomized.")
+            endif()
         endif()
     endif()
-    set(${arg_RESULT} ${static} PARENT_SCOPE)
-    if(NOT static OR WIN32)
+    if(arg_STATIC AND NOT static)
+        message(FATAL_ERROR "The toolchain cannot link the C and C++ runtimes into "
+            "name-dialogue: their static libraries are missing (Debian: libc6-dev and "
+            "libstdc++-dev; Fedora: glibc-static and libstdc++-static). Install them, or "
+            "configure with -DNAME_DIALOGUE_STATIC=OFF to link them dynamically.")
+    endif()
+    set(${arg_RESULT} ${arg_STATIC} PARENT_SCOPE)
+    if(NOT arg_STATIC OR WIN32)
         check_pie_supported(LANGUAGES CXX)
     endif()
 
-    set(compile_flags -fstack-protector-strong -fstack-clash-protection)
-    if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
-        list(APPEND compile_flags -fcf-protection)
-    endif()
-    _name_dialogue_add_supported(${target} COMPILE ${compile_flags})
+    # Each is taken only where the target has it: control-flow protection on
+    # x86, branch protection on 64-bit ARM.
+    _name_dialogue_add_supported(${target} COMPILE
+        -fstack-protector-strong -fstack-clash-protection -fcf-protection
+        -mbranch-protection=standard)
 
     # Fortification needs the optimizer; a packager's own level wins.
     if(NOT CMAKE_CXX_FLAGS MATCHES "_FORTIFY_SOURCE")
         string(JOIN " " CMAKE_REQUIRED_FLAGS ${_name_dialogue_compile} -O2 -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2)
         set(CMAKE_REQUIRED_LINK_OPTIONS ${_name_dialogue_link})
-        check_cxx_source_compiles("${_name_dialogue_probe}" name_dialogue_hardening_fortify)
-        if(name_dialogue_hardening_fortify)
+        _name_dialogue_probe(name_dialogue_takes_fortify)
+        if(name_dialogue_takes_fortify)
             target_compile_options(${target} PRIVATE
                 "$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
         endif()
