@@ -1,18 +1,11 @@
-# Cross-compiles for 64-bit Windows with Debian's MinGW-w64 toolchain
-# (g++-mingw-w64-x86-64); the tests then run the .exe under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(triple x86_64-w64-mingw32)
-set(CMAKE_CXX_COMPILER ${triple}-g++)
-set(CMAKE_RC_COMPILER ${triple}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${triple})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-find_program(NAME_DIALOGUE_WINE NAMES wine)
-if(NAME_DIALOGUE_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR "${NAME_DIALOGUE_WINE}")
-endif()
+# 64-bit Windows, cross-compiled with Debian's MinGW-w64 toolchain; its
+# programs run under Wine.
+set(NAME_DIALOGUE_SYSTEM Windows)
+set(NAME_DIALOGUE_TRIPLET x86_64-w64-mingw32)
+set(NAME_DIALOGUE_PROCESSOR x86_64)
+set(NAME_DIALOGUE_CPU x86_64)
+set(NAME_DIALOGUE_COMPILER_PACKAGE g++-mingw-w64-x86-64)
+set(NAME_DIALOGUE_EMULATOR wine)
+set(NAME_DIALOGUE_EMULATOR_PACKAGE wine wine64)
+set(CMAKE_RC_COMPILER ${NAME_DIALOGUE_TRIPLET}-windres)
+include("${CMAKE_CURRENT_LIST_DIR}/../cross.cmake")

@@ -1,0 +1,9 @@
+# Linux on x86-64.
+set(NAME_DIALOGUE_TRIPLET x86_64-linux-gnu)
+set(NAME_DIALOGUE_PROCESSOR x86_64)
+set(NAME_DIALOGUE_DEB_ARCH amd64)
+set(NAME_DIALOGUE_RPM_ARCH x86_64)
+set(NAME_DIALOGUE_CPU x86_64)
+set(NAME_DIALOGUE_QEMU qemu-x86_64-static)
+set(NAME_DIALOGUE_COMPILER_PACKAGE g++-x86-64-linux-gnu)
+include("${CMAKE_CURRENT_LIST_DIR}/../linux-target.cmake")

@@ -1,0 +1,9 @@
+# Linux on IBM Z, 64-bit.
+set(NAME_DIALOGUE_TRIPLET s390x-linux-gnu)
+set(NAME_DIALOGUE_PROCESSOR s390x)
+set(NAME_DIALOGUE_DEB_ARCH s390x)
+set(NAME_DIALOGUE_RPM_ARCH s390x)
+set(NAME_DIALOGUE_CPU s390x)
+set(NAME_DIALOGUE_QEMU qemu-s390x-static)
+set(NAME_DIALOGUE_COMPILER_PACKAGE g++-s390x-linux-gnu)
+include("${CMAKE_CURRENT_LIST_DIR}/../linux-target.cmake")
