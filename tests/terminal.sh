@@ -26,6 +26,17 @@ if [ "$2" = end-of-input ] && on_windows; then
 fi
 $tmux new-session -d -x 100 -y 8 "${NAME_DIALOGUE_EMULATOR:-} '$exe'; echo \"exit status \$?\"; sleep 60"
 wait_for "Please enter your first name:"
+# Wine's console turns the terminal's line editing off and takes keys typed
+# before that for others (Enter arrives as Ctrl-J): type only once it has.
+if on_windows; then
+    pane=$($tmux display -p '#{pane_tty}')
+    i=0
+    until stty -a <"$pane" | grep -q -- '-icanon'; do
+        [ $i -lt 100 ] || fail "the terminal never left line editing under Wine"
+        sleep 0.1
+        i=$((i + 1))
+    done
+fi
 case $2 in
 answers)
     $tmux send-keys -l "Ada Lovelace"
