@@ -6,14 +6,24 @@ exe=$1
 # shellcheck source=tests/lib.sh
 . "${0%/*}/lib.sh"
 prompts="Please enter your first name: Please enter your last name: "
+# The system's text for an error. Wine's C runtime has its own texts for some
+# errors, so there any reason will do.
+because() {
+    if on_windows; then echo '?*'; else echo "$1"; fi
+}
 
 # check STATUS STDERR [STDOUT]: the last run must have ended so, byte for byte
 # (the dot keeps command substitution from dropping trailing line ends).
-# Standard output is compared only where the run wrote it to a file.
+# STDERR is a shell pattern, for the reasons below. Standard output is
+# compared only where the run wrote it to a file.
 check() {
     ok=true
     [ "$status" -eq "$1" ] || { echo "exit status $status, expected $1"; ok=false; }
-    [ "$(cat "$tmp/err"; echo .)" = "$2." ] || { echo "standard error: $(cat "$tmp/err")"; ok=false; }
+    # shellcheck disable=SC2254 # the pattern is meant to match
+    case $(cat "$tmp/err"; echo .) in
+    $2.) ;;
+    *) echo "standard error: $(cat "$tmp/err")"; ok=false ;;
+    esac
     if [ $# -gt 2 ]; then
         [ "$(cat "$tmp/out"; echo .)" = "$3." ] || { echo "standard output begins: $(head -c 200 "$tmp/out")"; ok=false; }
     fi
@@ -51,6 +61,8 @@ read-and-write)
     ;;
 memory-limit)
     ! on_windows || skip "Windows has no address-space limit to set"
+    [ -z "${NAME_DIALOGUE_EMULATOR:-}" ] ||
+        skip "an address-space limit binds the emulator itself, not only the program"
     [ -z "${NAME_DIALOGUE_SANITIZED:-}" ] ||
         skip "sanitizers reserve more address space than the limit allows"
     # shellcheck disable=SC3045 # beyond POSIX on purpose; checked for first
@@ -74,7 +86,7 @@ large-name)
 closed-stdin)
     run <&- >"$tmp/out" 2>"$tmp/err"
     status=$?
-    check 1 "name-dialogue: read error: Bad file descriptor$nl" \
+    check 1 "name-dialogue: read error: $(because "Bad file descriptor")$nl" \
         "${prompts}First name is: ${nl}Last name is: $nl"
     ;;
 file-size)
@@ -89,7 +101,7 @@ file-size)
     )
     status=$?
     [ "$status" -ne 125 ] || skip "this shell cannot limit the file size"
-    check 1 "name-dialogue: write error: File too large$nl"
+    check 1 "name-dialogue: write error: $(because "File too large")$nl"
     [ "$(wc -c <"$tmp/out")" -lt 2000 ] || fail "the limit did not cut the output short"
     ;;
 *) fail "no such check: $2" ;;
