@@ -91,18 +91,19 @@ closed-stdin)
     ;;
 file-size)
     # Output cut short by a file size limit; the system's signal for it is
-    # ignored, so the write fails instead.
-    head -c 2000 /dev/zero | tr '\0' x >"$tmp/name"
+    # ignored, so the write fails instead. The limit, 100 blocks of 512 or
+    # 1024 bytes, leaves room for a coverage build's own data files.
+    head -c 200000 /dev/zero | tr '\0' x >"$tmp/name"
     { cat "$tmp/name" && echo && echo Byron; } >"$tmp/in"
     (
         trap '' XFSZ
-        ulimit -f 1 || exit 125
+        ulimit -f 100 || exit 125
         run <"$tmp/in" >"$tmp/out" 2>"$tmp/err"
     )
     status=$?
     [ "$status" -ne 125 ] || skip "this shell cannot limit the file size"
     check 1 "name-dialogue: write error: $(because "File too large")$nl"
-    [ "$(wc -c <"$tmp/out")" -lt 2000 ] || fail "the limit did not cut the output short"
+    [ "$(wc -c <"$tmp/out")" -lt 200000 ] || fail "the limit did not cut the output short"
     ;;
 *) fail "no such check: $2" ;;
 esac
