@@ -12,12 +12,17 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
 
+# An archive is named after the system and the processor, as a target's
+# declaration in cmake/targets/ names it.
 string(TOLOWER "${CMAKE_SYSTEM_NAME}" system)
 set(processor "${CMAKE_SYSTEM_PROCESSOR}")
-if(processor MATCHES "^(AMD64|amd64)$")
+if(NAME_DIALOGUE_CPU)
+    set(processor "${NAME_DIALOGUE_CPU}")
+elseif(processor MATCHES "^(AMD64|amd64)$")
     set(processor x86_64)
 endif()
 set(CPACK_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}-${system}-${processor}")
+set(CPACK_SOURCE_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}")
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_RPM_COMPONENT_INSTALL ON)
