@@ -6,10 +6,6 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dist=$root/dist
-version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$root/CMakeLists.txt" | head -n 1)
-name=name-dialogue-$version
-deb=$dist/name-dialogue_${version}_amd64.deb
-rpm=$dist/$name-1.x86_64.rpm
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -17,6 +13,16 @@ fail() {
     echo "check-release.sh: $*" >&2
     exit 1
 }
+[ -f "$dist/SHA256SUMS" ] || fail "no $dist/SHA256SUMS; run packaging/release.sh first"
+# Every artifact is named once, by the build that made it; SHA256SUMS lists them.
+artifacts=$(awk '{ print $2 }' "$dist/SHA256SUMS")
+only() {
+    grep -x "$1" <<<"$artifacts" || fail "SHA256SUMS lists no $1"
+}
+name=$(only 'name-dialogue-[0-9][0-9.]*\.tar\.gz')
+name=${name%.tar.gz}
+deb=$dist/$(only 'name-dialogue_.*_amd64\.deb')
+rpm=$dist/$(only 'name-dialogue-.*\.x86_64\.rpm')
 printf 'Ada\nLovelace\n' >"$tmp/names"
 printf 'Please enter your first name: Please enter your last name: First name is: Ada\nLast name is: Lovelace\n' >"$tmp/expected"
 # dialogue COMMAND...: the command must hold the whole dialogue, byte for byte.
@@ -70,35 +76,68 @@ printf '%s\n' /usr/bin/name-dialogue /usr/share/licenses/name-dialogue \
     diff - "$tmp/rpm-files" || fail "the .rpm owns other files"
 rpm -qpR "$rpm" | grep -q '^libstdc++.so.6' || fail "the .rpm does not require libstdc++"
 
-echo "== Linux tarball: unpacked, it runs on its own"
-mkdir "$tmp/linux"
-tar -xzf "$dist/$name-linux-x86_64.tar.gz" -C "$tmp/linux"
-unpacked=$tmp/linux/$name-linux-x86_64
-dialogue env -i "$unpacked/bin/name-dialogue"
-grep -q 'GNU C Library' "$unpacked/share/doc/name-dialogue/NOTICES" || fail "NOTICES names no C library"
-grep -q 'apt-get source glibc=' "$unpacked/share/doc/name-dialogue/NOTICES" || fail "NOTICES says not where glibc's source is"
-cmp -s "$root/LICENSE" "$unpacked/share/doc/name-dialogue/LICENSE" || fail "the tarball's LICENSE differs"
+echo "== source tarball: exactly the tracked files"
+mkdir "$tmp/source"
+tar -xzf "$dist/$name.tar.gz" -C "$tmp/source"
+source=$tmp/source/$name
+git -C "$root" ls-files | sort >"$tmp/tracked"
+(cd "$source" && find . -type f | sed 's|^\./||' | sort) | diff "$tmp/tracked" - ||
+    fail "the source tarball is not exactly the tracked files"
 
-echo "== Windows zip: the .exe runs under Wine"
+# suite TARGET PROGRAM [MANPAGE]: the released source's whole test suite must
+# pass against PROGRAM, run as the declared TARGET's programs are run here.
+suite() {
+    local dir=$tmp/suite-$1
+    cmake -S "$source/tests" -B "$dir" -DNAME_DIALOGUE_TARGET="$1" \
+        -DNAME_DIALOGUE_PROGRAM="$2" -DNAME_DIALOGUE_MANPAGE="${3:-}" >"$dir.log" 2>&1 &&
+        ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" >>"$dir.log" 2>&1 ||
+        { cat "$dir.log"; fail "the test suite fails against $2"; }
+    grep -E 'tests passed|\(Skipped\)' "$dir.log"
+}
+
+# The fields of an ELF header that tell the architecture and its ABI.
+header() {
+    readelf -h "$1" | grep -E '^ *(Class|Data|Machine|Flags):'
+}
+
+echo "== Linux tarballs: static, of their architecture, the whole suite under each emulator"
+targets=$(cmake -P "$root/cmake/targets.cmake")
+tarballs=0
+while read -r target system triplet _ cpu _; do
+    [ "$system" = Linux ] || continue
+    archive=$name-linux-$cpu
+    only "$archive\.tar\.gz" >/dev/null || fail "no tarball for $target"
+    echo "-- $archive.tar.gz"
+    mkdir "$tmp/$target"
+    tar -xzf "$dist/$archive.tar.gz" -C "$tmp/$target"
+    unpacked=$tmp/$target/$archive
+    program=$unpacked/bin/name-dialogue
+    ! readelf -lW "$program" | grep -q 'program interpreter' || fail "$archive: the program is not static"
+    # The ELF header must be that of a program the target's compiler links.
+    echo 'int main(void) { return 0; }' | "$triplet-gcc" -static -x c -o "$tmp/$target.probe" -
+    [ "$(header "$program")" = "$(header "$tmp/$target.probe")" ] ||
+        fail "$archive: the program is not for $triplet: $(header "$program")"
+    doc=$unpacked/share/doc/name-dialogue
+    cmp -s "$root/LICENSE" "$doc/LICENSE" || fail "$archive: LICENSE differs"
+    for notice in 'GNU C Library, version [0-9]' 'GCC runtime libraries: libstdc++, libgcc, version [0-9]' \
+        "Corresponding source: Debian's source package glibc " "apt-get source glibc="; do
+        grep -q "$notice" "$doc/NOTICES" || fail "$archive: NOTICES lacks '$notice'"
+    done
+    suite "$target" "$program" "$unpacked/share/man/man1/name-dialogue.1.gz"
+    tarballs=$((tarballs + 1))
+done <<<"$targets"
+[ "$tarballs" -eq "$(only '.*-linux-.*\.tar\.gz' | wc -l)" ] || fail "a tarball has no declared target"
+dialogue env -i "$tmp/linux-amd64/$name-linux-x86_64/bin/name-dialogue"
+
+echo "== Windows zip: the whole suite under Wine"
 mkdir "$tmp/windows"
 (cd "$tmp/windows" && cmake -E tar xf "$dist/$name-windows-x86_64.zip")
 unpacked=$tmp/windows/$name-windows-x86_64
-{ [ -f "$unpacked/LICENSE" ] && grep -q 'MinGW-w64' "$unpacked/NOTICES"; } || fail "the zip lacks LICENSE or NOTICES"
-export WINEPREFIX=$tmp/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir "$WINEPREFIX"
-# A server started here rather than by the first program, which would hand it
-# its pipes and keep them open.
-wineserver -p </dev/null >/dev/null 2>&1
-wineboot -i </dev/null >/dev/null 2>&1
-dialogue wine "$unpacked/name-dialogue.exe"
-wineserver -k
+{ [ -f "$unpacked/LICENSE" ] && grep -q 'MinGW-w64 runtime, version' "$unpacked/NOTICES"; } ||
+    fail "the zip lacks LICENSE or NOTICES"
+suite windows "$unpacked/name-dialogue.exe"
 
 echo "== source tarball: the README's test command passes inside it"
-mkdir "$tmp/source"
-tar -xzf "$dist/$name.tar.gz" -C "$tmp/source"
-git -C "$root" ls-files | sort >"$tmp/tracked"
-(cd "$tmp/source/$name" && find . -type f | sed 's|^\./||' | sort) | diff "$tmp/tracked" - ||
-    fail "the source tarball is not exactly the tracked files"
-(cd "$tmp/source/$name" && cmake -B build && cmake --build build && ctest --test-dir build --output-on-failure) >"$tmp/source.log" 2>&1 ||
+(cd "$source" && cmake -B build && cmake --build build && ctest --test-dir build --output-on-failure) >"$tmp/source.log" 2>&1 ||
     { cat "$tmp/source.log"; fail "the source tarball does not pass its tests"; }
 tail -n 3 "$tmp/source.log"
