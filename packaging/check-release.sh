@@ -39,7 +39,9 @@ echo "== .deb: lintian, contents, install, remove"
 # the tags are shown.
 status=0
 tags=$(lintian --pedantic --display-info --display-experimental "$deb") || status=$?
-[ -z "$tags" ] && [ "$status" -eq 0 ] || fail "lintian (exit status $status): $tags"
+if [ -n "$tags" ] || [ "$status" -ne 0 ]; then
+    fail "lintian (exit status $status): $tags"
+fi
 dpkg-deb --contents "$deb" | awk '{ print $6 }' | sort >"$tmp/deb-files"
 printf '%s\n' ./usr/ ./usr/bin/ ./usr/bin/name-dialogue ./usr/share/ ./usr/share/doc/ \
     ./usr/share/doc/name-dialogue/ ./usr/share/doc/name-dialogue/changelog.gz \
@@ -88,10 +90,12 @@ git -C "$root" ls-files | sort >"$tmp/tracked"
 # pass against PROGRAM, run as the declared TARGET's programs are run here.
 suite() {
     local dir=$tmp/suite-$1
-    cmake -S "$source/tests" -B "$dir" -DNAME_DIALOGUE_TARGET="$1" \
-        -DNAME_DIALOGUE_PROGRAM="$2" -DNAME_DIALOGUE_MANPAGE="${3:-}" >"$dir.log" 2>&1 &&
-        ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" >>"$dir.log" 2>&1 ||
-        { cat "$dir.log"; fail "the test suite fails against $2"; }
+    if ! cmake -S "$source/tests" -B "$dir" -DNAME_DIALOGUE_TARGET="$1" \
+        -DNAME_DIALOGUE_PROGRAM="$2" -DNAME_DIALOGUE_MANPAGE="${3:-}" >"$dir.log" 2>&1 ||
+        ! ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" >>"$dir.log" 2>&1; then
+        cat "$dir.log"
+        fail "the test suite fails against $2"
+    fi
     grep -E 'tests passed|\(Skipped\)' "$dir.log"
 }
 

@@ -36,7 +36,7 @@ git archive --format=tar HEAD | tar -xf - -C "$work/commit"
 cmake -S "$work/commit" -B "$work/names" -DBUILD_TESTING=OFF -DNAME_DIALOGUE_STATIC=OFF >/dev/null
 version=$(cpack_value "$work/names/CPackConfig.cmake" CPACK_PACKAGE_VERSION)
 name=$(cpack_value "$work/names/CPackSourceConfig.cmake" CPACK_SOURCE_PACKAGE_FILE_NAME)
-[ -n "$version" ] && [ -n "$name" ] || fail "CMake names no version"
+{ [ -n "$version" ] && [ -n "$name" ]; } || fail "CMake names no version"
 changelog=$(sed -n '1s/^name-dialogue (\([^)-]*\).*/\1/p' "$work/commit/packaging/debian/changelog")
 [ "$changelog" = "$version" ] ||
     fail "packaging/debian/changelog is at version '$changelog', the project at $version"

@@ -29,7 +29,8 @@ head -c 5000 /dev/zero | tr '\0' x >"$tmp/name"
 # system calls on those, so that no dynamic loader's own calls are counted.
 # An emulator makes each of the program's calls as one of its own.
 trace() {
-    # shellcheck disable=SC2086 # the emulator may be a command with arguments
+    # shellcheck disable=SC2086,SC2094 # the emulator may be a command with
+    # arguments; strace takes the streams' paths as filters, not as files
     strace -f -o "$tmp/trace" -e trace="$call" -P "$tmp/in" -P "$tmp/out" "$@" \
         ${NAME_DIALOGUE_EMULATOR:-} "$exe" <"$tmp/in" >"$tmp/out" 2>"$tmp/err"
 }
