@@ -2,7 +2,7 @@
 set(NAME_DIALOGUE_TRIPLET arm-linux-gnueabi)
 set(NAME_DIALOGUE_PROCESSOR armv5tel)
 set(NAME_DIALOGUE_DEB_ARCH armel)
-set(NAME_DIALOGUE_RPM_ARCH armv5tel)
+# No .rpm: no RPM distribution builds for ARMv5 any more.
 set(NAME_DIALOGUE_CPU armel)
 set(NAME_DIALOGUE_QEMU qemu-arm-static)
 set(NAME_DIALOGUE_COMPILER_PACKAGE g++-arm-linux-gnueabi)

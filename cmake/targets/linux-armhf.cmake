@@ -2,7 +2,8 @@
 set(NAME_DIALOGUE_TRIPLET arm-linux-gnueabihf)
 set(NAME_DIALOGUE_PROCESSOR armv7l)
 set(NAME_DIALOGUE_DEB_ARCH armhf)
-set(NAME_DIALOGUE_RPM_ARCH armv7hl)
+# No .rpm: Fedora left 32-bit ARM with release 37, and no other RPM
+# distribution's build services are asked for it.
 set(NAME_DIALOGUE_CPU armhf)
 set(NAME_DIALOGUE_QEMU qemu-arm-static)
 set(NAME_DIALOGUE_COMPILER_PACKAGE g++-arm-linux-gnueabihf)
