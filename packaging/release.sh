@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
 # Builds the release of the commit checked out into dist/: the source
-# tarball; for each Linux target declared in cmake/targets/ a tarball of the
-# static program; the Windows zip; the Debian and RPM packages (linked
-# dynamically); and SHA256SUMS over them. Everything is built from the source
-# tarball itself, so what is released is exactly the commit, and the same
-# commit gives the same bytes from any folder at any time.
-# Usage: packaging/release.sh   (SOURCE_DATE_EPOCH defaults to the commit's time)
+# tarball; the Debian source package and, from it, a .deb (with its -dbgsym)
+# for every Linux target declared in cmake/targets/; the source RPM and, from
+# it, an .rpm for every target with an RPM architecture; a tarball of the
+# static program for every Linux target; the Windows zip; and SHA256SUMS.
+# Everything is built from the source tarball, so what is released is exactly
+# the commit, and the same commit gives the same bytes from any folder.
+#
+# Usage: packaging/release.sh           (SOURCE_DATE_EPOCH defaults to the commit's time)
+#        packaging/release.sh --needs   the foreign architectures and packages it needs here
+#
+# A target whose Debian packages are in another suite than this machine's is
+# built in a chroot of that suite, made with mmdebstrap (as root) and kept in
+# NAME_DIALOGUE_CHROOTS (default ~/.cache/name-dialogue/chroots) for later runs.
 set -euo pipefail
 root=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 cd "$root"
@@ -14,10 +21,25 @@ fail() {
     echo "release.sh: $*" >&2
     exit 1
 }
+targets=$(cmake -P cmake/targets.cmake)
+host_arch=$(dpkg --print-architecture)
+host_suite=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
+# What dh_shlibdeps reads a foreign program's dependencies off.
+runtime_packages=(libc6-dev libstdc++6 libgcc-s1)
+
+if [ "${1:-}" = --needs ]; then
+    while read -r _ system _ _ _ deb suite _; do
+        if [ "$system" = Linux ] && [ "$deb" != "$host_arch" ] && [ "$suite" = - ]; then
+            echo "architecture $deb"
+            printf "package %s:$deb\n" "${runtime_packages[@]}"
+        fi
+    done <<<"$targets"
+    exit 0
+fi
+
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
     echo "release.sh: note: uncommitted changes are not part of the release" >&2
 fi
-
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export TZ=UTC LC_ALL=C
 umask 022
@@ -37,42 +59,131 @@ cmake -S "$work/commit" -B "$work/names" -DBUILD_TESTING=OFF -DNAME_DIALOGUE_STA
 version=$(cpack_value "$work/names/CPackConfig.cmake" CPACK_PACKAGE_VERSION)
 name=$(cpack_value "$work/names/CPackSourceConfig.cmake" CPACK_SOURCE_PACKAGE_FILE_NAME)
 { [ -n "$version" ] && [ -n "$name" ]; } || fail "CMake names no version"
-changelog=$(sed -n '1s/^name-dialogue (\([^)-]*\).*/\1/p' "$work/commit/packaging/debian/changelog")
-[ "$changelog" = "$version" ] ||
-    fail "packaging/debian/changelog is at version '$changelog', the project at $version"
+debian_version=$(dpkg-parsechangelog -l "$work/commit/packaging/debian/changelog" -S Version)
+[ "${debian_version%-*}" = "$version" ] ||
+    fail "packaging/debian/changelog is at version $debian_version, the project at $version"
+spec=$work/commit/packaging/rpm/name-dialogue.spec
+spec_version=$(sed -n 's/^Version: *//p' "$spec")
+[ "$spec_version" = "$version" ] ||
+    fail "packaging/rpm/name-dialogue.spec is at version $spec_version, the project at $version"
 
 echo "== source tarball"
 git archive --format=tar --prefix="$name/" HEAD | gzip -9n >"$dist/$name.tar.gz"
 tar -xzf "$dist/$name.tar.gz" -C "$work"
 src=$work/$name
 
-# package DIR GENERATOR CMAKE-ARGUMENTS...: configures and builds the program
-# alone in DIR, then packs it and copies what CPack made into dist/.
-package() {
-    local dir=$work/$1 generator=$2
-    shift 2
-    cmake -S "$src" -B "$dir" -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release "$@" </dev/null >/dev/null
-    cmake --build "$dir" </dev/null >/dev/null
-    (cd "$dir" && cpack -G "$generator" </dev/null >/dev/null)
-    local made=("$dir"/*.deb "$dir"/*.rpm "$dir"/*.tar.gz "$dir"/*.zip)
-    cp "${made[@]}" "$dist/"
-    printf '%s\n' "${made[@]##*/}"
-}
-shopt -s nullglob
+echo "== Debian source package"
+mkdir "$work/debian"
+cp "$dist/$name.tar.gz" "$work/debian/name-dialogue_$version.orig.tar.gz"
+tar -xzf "$dist/$name.tar.gz" -C "$work/debian"
+cp -r "$src/packaging/debian" "$work/debian/$name/debian"
+(cd "$work/debian" && dpkg-source -b "$name" >/dev/null)
+dsc=name-dialogue_$debian_version.dsc
+cp "$work/debian/$dsc" "$work/debian/name-dialogue_$debian_version.debian.tar.xz" "$dist/"
 
-echo "== Linux tarballs and the Windows zip"
-targets=$(cmake -P "$src/cmake/targets.cmake")
-while read -r target system _; do
-    case $system in
-    Linux) generator=TGZ ;;
-    Windows) generator=ZIP ;;
-    *) fail "no archive for $system" ;;
-    esac
-    package "$target" "$generator" --toolchain "$src/cmake/targets/$target.cmake"
+# chroot_for SUITE ARCH: a chroot of SUITE for this machine that can cross
+# build for ARCH, made on first use.
+chroot_for() {
+    local dir=${NAME_DIALOGUE_CHROOTS:-$HOME/.cache/name-dialogue/chroots}/$1-$host_arch-$2
+    if [ ! -d "$dir" ]; then
+        [ "$(id -u)" -eq 0 ] || fail "building for $2 in $1 takes root, for its chroot"
+        command -v mmdebstrap >/dev/null || fail "mmdebstrap is needed to build for $2 in $1"
+        mkdir -p "${dir%/*}"
+        mmdebstrap --quiet --variant=buildd --architectures="$host_arch,$2" \
+            --include="crossbuild-essential-$2,debhelper,cmake$(printf ",%s:$2" "${runtime_packages[@]}")" \
+            "$1" "$dir.new" >&2
+        mv "$dir.new" "$dir"
+    fi
+    echo "$dir"
+}
+
+# deb ARCH SUITE: builds the binary packages for ARCH from the source
+# package, natively with its tests, or cross without them, as Debian does.
+deb() {
+    local arch=$1 suite=$2 options=(-us -uc -b) top=$work/deb-$1 run=()
+    [ "$arch" = "$host_arch" ] || options+=(-a "$arch" "-Pcross,nocheck")
+    local jail=""
+    if [ "$suite" != - ] && [ "$suite" != "$host_suite" ]; then
+        jail=$(chroot_for "$suite" "$arch")
+        top=$jail/build
+        run=(chroot "$jail" env SOURCE_DATE_EPOCH="$SOURCE_DATE_EPOCH" TZ=UTC LC_ALL=C.UTF-8)
+    fi
+    rm -rf "$top"
+    mkdir -p "$top"
+    cp "$work/debian/$dsc" "$work/debian/name-dialogue_$version.orig.tar.gz" \
+        "$work/debian/name-dialogue_$debian_version.debian.tar.xz" "$top/"
+    local inside=${top#"$jail"}
+    "${run[@]}" sh -c "cd '$inside' && dpkg-source -x '$dsc' source >/dev/null 2>&1 &&
+        cd source && dpkg-checkbuilddeps ${options[*]:3} && dpkg-buildpackage ${options[*]}" \
+        >"$work/deb-$arch.log" 2>&1 || { tail -n 40 "$work/deb-$arch.log"; fail "the .deb for $arch did not build"; }
+    cp "$top"/*.deb "$dist/"
+    (cd "$top" && ls -- *.deb)
+}
+
+echo "== Debian packages"
+while read -r target system _ _ _ arch suite _; do
+    [ "$system" = Linux ] || continue
+    for package in "${runtime_packages[@]}"; do
+        if [ "$arch" != "$host_arch" ] && [ "$suite" = - ] &&
+            ! dpkg-query -W -f '${Status}' "$package:$arch" 2>/dev/null | grep -q 'ok installed'; then
+            fail "$target needs $package:$arch (see packaging/release.sh --needs)"
+        fi
+    done
+    deb "$arch" "$suite"
 done <<<"$targets"
 
-echo "== Debian and RPM packages"
-package dynamic "DEB;RPM" -DNAME_DIALOGUE_STATIC=OFF
+echo "== source RPM and RPMs"
+topdir=$work/rpm
+mkdir -p "$topdir/SOURCES"
+cp "$dist/$name.tar.gz" "$topdir/SOURCES/"
+# Debian's rpm has an empty database, so the build dependencies cannot be
+# checked; the same bytes come from any folder and any host.
+rpmbuild=(rpmbuild --nodeps --quiet
+    --define "_topdir $topdir"
+    --define "packager name-dialogue developers <name-dialogue@example.org>"
+    --define "_buildhost reproducible"
+    --define "source_date_epoch_from_changelog 0"
+    --define "use_source_date_epoch_as_buildtime 1"
+    --define "clamp_mtime_to_source_date_epoch 1"
+    --define "_build_id_links none"
+    --define "build_cxxflags %{optflags} -ffile-prefix-map=$topdir=.")
+"${rpmbuild[@]}" -bs "$spec" >/dev/null
+cp "$topdir"/SRPMS/*.src.rpm "$dist/"
+host_cpu=$(rpm --eval '%{_host_cpu}')
+while read -r target system triplet _ _ _ _ rpm_arch _; do
+    if [ "$system" != Linux ] || [ "$rpm_arch" = - ]; then
+        continue
+    fi
+    cross=()
+    if [ "$rpm_arch" != "$host_cpu" ]; then
+        cross=(--target "$rpm_arch" --define "name_dialogue_target $target"
+            --define "__strip $triplet-strip" --define "__objdump $triplet-objdump")
+    fi
+    "${rpmbuild[@]}" -bb "${cross[@]}" "$spec" >"$work/rpm-$rpm_arch.log" 2>&1 ||
+        { tail -n 40 "$work/rpm-$rpm_arch.log"; fail "the .rpm for $rpm_arch did not build"; }
+    cp "$topdir/RPMS/$rpm_arch"/*.rpm "$dist/"
+    (cd "$topdir/RPMS/$rpm_arch" && ls -- *.rpm)
+done <<<"$targets"
+
+# archive TARGET GENERATOR: the static program for TARGET, packed by CPack.
+archive() {
+    local dir=$work/$1
+    cmake -S "$src" -B "$dir" -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release \
+        --toolchain "$src/cmake/targets/$1.cmake" </dev/null >/dev/null
+    cmake --build "$dir" </dev/null >/dev/null
+    (cd "$dir" && cpack -G "$2" </dev/null >/dev/null)
+    cp "$dir"/*."${3}" "$dist/"
+    (cd "$dir" && ls -- *."$3")
+}
+
+echo "== Linux tarballs and the Windows zip"
+while read -r target system _; do
+    case $system in
+    Linux) archive "$target" TGZ tar.gz ;;
+    Windows) archive "$target" ZIP zip ;;
+    *) fail "no archive for $system" ;;
+    esac
+done <<<"$targets"
 
 cd "$dist"
 sha256sum -- * >SHA256SUMS
