@@ -25,7 +25,7 @@ targets=$(cmake -P cmake/targets.cmake)
 host_arch=$(dpkg --print-architecture)
 host_suite=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
 # What dh_shlibdeps reads a foreign program's dependencies off.
-runtime_packages=(libc6-dev libstdc++6 libgcc-s1)
+runtime_packages=(libc6 libstdc++6 libgcc-s1)
 
 if [ "${1:-}" = --needs ]; then
     while read -r _ system _ _ _ deb suite _; do
