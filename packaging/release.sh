@@ -147,7 +147,9 @@ rpmbuild=(rpmbuild --nodeps --quiet
     --define "clamp_mtime_to_source_date_epoch 1"
     --define "_build_id_links none"
     --define "build_cxxflags %{optflags} -ffile-prefix-map=$topdir=.")
-"${rpmbuild[@]}" -bs "$spec" >/dev/null
+# A source RPM keeps its spec as parsed, paths and all: the build folder it
+# names is the one Fedora's build systems use, wherever it was made.
+"${rpmbuild[@]}" --define "_builddir /builddir/build/BUILD" -bs "$spec" >/dev/null
 cp "$topdir"/SRPMS/*.src.rpm "$dist/"
 host_cpu=$(rpm --eval '%{_host_cpu}')
 while read -r target system triplet _ _ _ _ rpm_arch _; do
