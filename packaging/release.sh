@@ -139,18 +139,17 @@ cp "$dist/$name.tar.gz" "$topdir/SOURCES/"
 # Debian's rpm has an empty database, so the build dependencies cannot be
 # checked; the same bytes come from any folder and any host.
 rpmbuild=(rpmbuild --nodeps --quiet
-    --define "_topdir $topdir"
     --define "packager name-dialogue developers <name-dialogue@example.org>"
     --define "_buildhost reproducible"
     --define "source_date_epoch_from_changelog 0"
     --define "use_source_date_epoch_as_buildtime 1"
     --define "clamp_mtime_to_source_date_epoch 1"
-    --define "_build_id_links none"
-    --define "build_cxxflags %{optflags} -ffile-prefix-map=$topdir=.")
-# A source RPM keeps its spec as parsed, paths and all: the build folder it
-# names is the one Fedora's build systems use, wherever it was made.
-"${rpmbuild[@]}" --define "_builddir /builddir/build/BUILD" -bs "$spec" >/dev/null
+    --define "_build_id_links none")
+# A source RPM keeps its spec as parsed, with the folders it was made in:
+# they are named relative to the top folder, so that any clone gives one.
+(cd "$topdir" && "${rpmbuild[@]}" --define "_topdir ." -bs "$spec" >/dev/null)
 cp "$topdir"/SRPMS/*.src.rpm "$dist/"
+rpmbuild+=(--define "_topdir $topdir" --define "build_cxxflags %{optflags} -ffile-prefix-map=$topdir=.")
 host_cpu=$(rpm --eval '%{_host_cpu}')
 while read -r target system triplet _ _ _ _ rpm_arch _; do
     if [ "$system" != Linux ] || [ "$rpm_arch" = - ]; then
