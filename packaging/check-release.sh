@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Checks what packaging/release.sh put in dist/, as a user and a distribution
-# would: lint, contents, and each program run from its artifact. Installs and
-# removes the .deb, so it is for a machine of one's own or CI.
+# would: the sums; lintian and rpmlint on every package; each package's
+# metadata and files; the source packages rebuilt in fresh folders; and the
+# released test suite run against the program of every artifact, under its
+# target's emulator. Installs and removes the amd64 .deb, and runs
+# autopkgtest, so it is for a machine of one's own or CI, as root.
 # Usage: packaging/check-release.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
 dist=$root/dist
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -13,7 +17,10 @@ fail() {
     echo "check-release.sh: $*" >&2
     exit 1
 }
+# shellcheck source=packaging/chroot.sh
+. packaging/chroot.sh
 [ -f "$dist/SHA256SUMS" ] || fail "no $dist/SHA256SUMS; run packaging/release.sh first"
+(cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
 # Every artifact is named once, by the build that made it; SHA256SUMS lists them.
 artifacts=$(awk '{ print $2 }' "$dist/SHA256SUMS")
 only() {
@@ -21,106 +28,190 @@ only() {
 }
 name=$(only 'name-dialogue-[0-9][0-9.]*\.tar\.gz')
 name=${name%.tar.gz}
-deb=$dist/$(only 'name-dialogue_.*_amd64\.deb')
-rpm=$dist/$(only 'name-dialogue-.*\.x86_64\.rpm')
+version=${name#name-dialogue-}
+dsc=$(only "name-dialogue_$version-[0-9]*\.dsc")
+debian_version=${dsc#name-dialogue_}
+debian_version=${debian_version%.dsc}
+srpm=$(only "name-dialogue-$version-[0-9]*\.src\.rpm")
+targets=$(cmake -P cmake/targets.cmake)
 printf 'Ada\nLovelace\n' >"$tmp/names"
 printf 'Please enter your first name: Please enter your last name: First name is: Ada\nLast name is: Lovelace\n' >"$tmp/expected"
+
 # dialogue COMMAND...: the command must hold the whole dialogue, byte for byte.
 dialogue() {
     "$@" <"$tmp/names" >"$tmp/out" || fail "$* failed"
     tr -d '\r' <"$tmp/out" | cmp -s - "$tmp/expected" || fail "$* wrote: $(cat "$tmp/out")"
 }
 
-(cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+# lint_debian FILE...: lintian, as pedantic as it goes, must say nothing. Its
+# note about running as root goes to standard error, not a tag; it exits
+# non-zero on an error tag, which must not stop the script before the tags
+# are shown.
+lint_debian() {
+    local status=0 tags
+    tags=$(lintian --pedantic --display-info --display-experimental "$@") || status=$?
+    if [ -n "$tags" ] || [ "$status" -ne 0 ]; then
+        fail "lintian (exit status $status): $tags"
+    fi
+}
 
-echo "== .deb: lintian, contents, install, remove"
-# lintian's note about running as root goes to standard error, not a tag.
-# It exits non-zero on an error tag, which must not stop the script before
-# the tags are shown.
-status=0
-tags=$(lintian --pedantic --display-info --display-experimental "$deb") || status=$?
-if [ -n "$tags" ] || [ "$status" -ne 0 ]; then
-    fail "lintian (exit status $status): $tags"
-fi
-dpkg-deb --contents "$deb" | awk '{ print $6 }' | sort >"$tmp/deb-files"
-printf '%s\n' ./usr/ ./usr/bin/ ./usr/bin/name-dialogue ./usr/share/ ./usr/share/doc/ \
-    ./usr/share/doc/name-dialogue/ ./usr/share/doc/name-dialogue/changelog.gz \
-    ./usr/share/doc/name-dialogue/copyright ./usr/share/man/ ./usr/share/man/man1/ \
-    ./usr/share/man/man1/name-dialogue.1.gz | sort | diff - "$tmp/deb-files" ||
-    fail "the .deb holds other files"
-dpkg-deb --field "$deb" Depends | grep -q 'libstdc++6' || fail "the .deb does not depend on libstdc++6"
-DEBIAN_FRONTEND=noninteractive apt-get install -y "$deb" >/dev/null
-dialogue /usr/bin/name-dialogue
-man -w name-dialogue >/dev/null || fail "man cannot find name-dialogue(1)"
-DEBIAN_FRONTEND=noninteractive apt-get remove -y name-dialogue >/dev/null
-for path in /usr/bin/name-dialogue /usr/share/doc/name-dialogue /usr/share/man/man1/name-dialogue.1.gz; do
-    [ ! -e "$path" ] || fail "$path is left after apt-get remove"
-done
-
-echo "== .rpm: rpmlint, metadata, contents"
-# Beyond what needs a signing key (no-signature) or a URL (no-url-tag), one
-# report is rpmlint 2.4's own fault: it compares each program with the
+# lint_rpm FILE...: rpmlint may report only what needs a signing key or a web
+# site, and one fault of rpmlint 2.4's own: it compares each program with the
 # sections of the manual pages, "1", rather than their names, so every
 # program is reported as having no manual page.
-report=$(rpmlint -c "$root/packaging/rpmlint.toml" "$rpm" 2>&1 || true)
-printf '%s\n' "$report" | grep -E ': [WE]: ' |
-    grep -vE ': (E: no-signature|W: no-url-tag|W: no-manual-page-for-binary name-dialogue)$' &&
-    fail "rpmlint: $report"
-printf '%s\n' "$report" | grep -q 'packages and 0 specfiles checked' || fail "rpmlint did not run: $report"
-info=$(rpm -qpi "$rpm")
-for field in 'License *: MIT' 'Release *: 1' 'Packager *: .*@' 'Build Host *: reproducible' 'Summary *: Ask for'; do
-    grep -q "^$field" <<<"$info" || fail "rpm -qpi has no '$field'"
-done
-grep -q '^Relocations' <<<"$info" && fail "the .rpm is relocatable"
-rpm -qpl "$rpm" >"$tmp/rpm-files"
-printf '%s\n' /usr/bin/name-dialogue /usr/share/licenses/name-dialogue \
-    /usr/share/licenses/name-dialogue/LICENSE /usr/share/man/man1/name-dialogue.1.gz |
-    diff - "$tmp/rpm-files" || fail "the .rpm owns other files"
-rpm -qpR "$rpm" | grep -q '^libstdc++.so.6' || fail "the .rpm does not require libstdc++"
+lint_rpm() {
+    local report
+    report=$(rpmlint -c "$root/packaging/rpmlint.toml" "$@" 2>&1 || true)
+    grep -q 'checked;' <<<"$report" || fail "rpmlint did not run: $report"
+    if grep -E ': [WE]: ' <<<"$report" |
+        grep -vE ': (E: no-signature|W: no-url-tag|W: invalid-url Source0: .*|W: no-manual-page-for-binary name-dialogue)$'; then
+        fail "rpmlint: $report"
+    fi
+}
+
+# suite TARGET PROGRAM [MANPAGE [EMULATOR...]]: the released source's whole
+# test suite must pass against PROGRAM, run as the declared TARGET's programs
+# are run here, or by EMULATOR.
+suite() {
+    local target=$1 program=$2 manpage=${3:-} dir
+    shift 3 || shift $#
+    dir=$(mktemp -d "$tmp/suite.XXXX")
+    local emulator
+    emulator=$(IFS=';' && echo "$*")
+    if ! cmake -S "$source/tests" -B "$dir" -DNAME_DIALOGUE_TARGET="$target" \
+        -DNAME_DIALOGUE_PROGRAM="$program" -DNAME_DIALOGUE_MANPAGE="$manpage" \
+        -DNAME_DIALOGUE_TEST_EMULATOR="$emulator" >"$dir.log" 2>&1 ||
+        ! ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" >>"$dir.log" 2>&1; then
+        cat "$dir.log"
+        fail "the test suite fails against $program"
+    fi
+    grep -E 'tests passed|\(Skipped\)' "$dir.log"
+}
+
+# The fields of an ELF header that tell the architecture and its ABI, which
+# must be those of a program the target's compiler links.
+header() {
+    readelf -h "$1" | grep -E '^ *(Class|Data|Machine|Flags):'
+}
+of_target() {
+    echo 'int main(void) { return 0; }' | "$2-gcc" -static -x c -o "$tmp/probe" -
+    [ "$(header "$1")" = "$(header "$tmp/probe")" ] || fail "$1 is not for $2: $(header "$1")"
+}
 
 echo "== source tarball: exactly the tracked files"
 mkdir "$tmp/source"
 tar -xzf "$dist/$name.tar.gz" -C "$tmp/source"
 source=$tmp/source/$name
-git -C "$root" ls-files | sort >"$tmp/tracked"
+git ls-files | sort >"$tmp/tracked"
 (cd "$source" && find . -type f | sed 's|^\./||' | sort) | diff "$tmp/tracked" - ||
     fail "the source tarball is not exactly the tracked files"
+cmp -s "$dist/$name.tar.gz" "$dist/name-dialogue_$version.orig.tar.gz" ||
+    fail "the Debian orig tarball is not the source tarball"
 
-# suite TARGET PROGRAM [MANPAGE]: the released source's whole test suite must
-# pass against PROGRAM, run as the declared TARGET's programs are run here.
-suite() {
-    local dir=$tmp/suite-$1
-    if ! cmake -S "$source/tests" -B "$dir" -DNAME_DIALOGUE_TARGET="$1" \
-        -DNAME_DIALOGUE_PROGRAM="$2" -DNAME_DIALOGUE_MANPAGE="${3:-}" >"$dir.log" 2>&1 ||
-        ! ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" >>"$dir.log" 2>&1; then
-        cat "$dir.log"
-        fail "the test suite fails against $2"
+echo "== Debian source package: lintian, then unpacked and built in a fresh folder"
+lint_debian "$dist/$dsc"
+mkdir "$tmp/debian"
+cp "$dist/$dsc" "$dist/name-dialogue_$version.orig.tar.gz" "$dist/name-dialogue_$debian_version.debian.tar.xz" "$tmp/debian/"
+(cd "$tmp/debian" && dpkg-source -x "$dsc" unpacked >/dev/null 2>&1 &&
+    cd unpacked && dpkg-buildpackage -us -uc) >"$tmp/debian.log" 2>&1 ||
+    { tail -n 40 "$tmp/debian.log"; fail "the Debian source package does not build"; }
+grep 'tests passed' "$tmp/debian.log" || fail "building the Debian source package ran no tests"
+
+echo "== .debs: lintian, metadata, and the whole suite against each program"
+while read -r target system triplet _ _ arch suite _ _ _ emulator _; do
+    [ "$system" = Linux ] || continue
+    deb=$dist/$(only "name-dialogue_${debian_version}_$arch\.deb")
+    only "name-dialogue-dbgsym_${debian_version}_$arch\.deb" >/dev/null
+    echo "-- ${deb##*/}"
+    lint_debian "$deb" "$dist/name-dialogue-dbgsym_${debian_version}_$arch.deb"
+    [ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail "${deb##*/} is not for $arch"
+    depends=$(dpkg-deb -f "$deb" Depends)
+    for package in "${runtime_packages[@]}"; do
+        grep -Eq "(^|, )$package( |,|$)" <<<"$depends" || fail "${deb##*/} does not depend on $package: $depends"
+    done
+    ! grep -q -- '-cross' <<<"$depends" || fail "${deb##*/} depends on a cross package: $depends"
+    mkdir "$tmp/$arch"
+    dpkg-deb -x "$deb" "$tmp/$arch"
+    program=$tmp/$arch/usr/bin/name-dialogue
+    of_target "$program" "$triplet"
+    # A foreign program runs on the Debian libraries it depends on: those of
+    # its suite's chroot, or those multiarch installed here.
+    run=()
+    if other_suite "$suite"; then
+        run=("$emulator" -L "$(chroot_for "$suite" "$arch")")
+    elif [ -n "$emulator" ]; then
+        run=("$emulator")
     fi
-    grep -E 'tests passed|\(Skipped\)' "$dir.log"
-}
+    suite "$target" "$program" "$tmp/$arch/usr/share/man/man1/name-dialogue.1.gz" "${run[@]}"
+done <<<"$targets"
 
-# The fields of an ELF header that tell the architecture and its ABI.
-header() {
-    readelf -h "$1" | grep -E '^ *(Class|Data|Machine|Flags):'
-}
+echo "== amd64 .deb: install, run, manual page, autopkgtest, remove"
+deb=$dist/name-dialogue_${debian_version}_amd64.deb
+dpkg-deb --contents "$deb" | awk '{ print $6 }' | sort >"$tmp/deb-files"
+printf '%s\n' ./ ./usr/ ./usr/bin/ ./usr/bin/name-dialogue ./usr/share/ ./usr/share/doc/ \
+    ./usr/share/doc/name-dialogue/ ./usr/share/doc/name-dialogue/changelog.Debian.gz \
+    ./usr/share/doc/name-dialogue/copyright ./usr/share/lintian/ ./usr/share/lintian/overrides/ \
+    ./usr/share/lintian/overrides/name-dialogue ./usr/share/man/ ./usr/share/man/man1/ \
+    ./usr/share/man/man1/name-dialogue.1.gz | sort | diff - "$tmp/deb-files" ||
+    fail "the .deb holds other files"
+DEBIAN_FRONTEND=noninteractive apt-get install -y "$deb" >/dev/null
+dialogue /usr/bin/name-dialogue
+man -w name-dialogue >/dev/null || fail "man cannot find name-dialogue(1)"
+autopkgtest "$deb" "$dist/$dsc" -- null >"$tmp/autopkgtest.log" 2>&1 ||
+    { cat "$tmp/autopkgtest.log"; fail "autopkgtest failed"; }
+sed -n '/^@@@* summary/,$p' "$tmp/autopkgtest.log"
+DEBIAN_FRONTEND=noninteractive apt-get remove -y name-dialogue >/dev/null
+for path in /usr/bin/name-dialogue /usr/share/doc/name-dialogue /usr/share/man/man1/name-dialogue.1.gz; do
+    [ ! -e "$path" ] || fail "$path is left after apt-get remove"
+done
+
+echo "== source RPM: rpmlint, then rebuilt in a fresh folder"
+lint_rpm "$source/packaging/rpm/name-dialogue.spec" "$dist/$srpm"
+rpmbuild --rebuild --nodeps --define "_topdir $tmp/rpmbuild" "$dist/$srpm" >"$tmp/rpm.log" 2>&1 ||
+    { tail -n 40 "$tmp/rpm.log"; fail "rpmbuild --rebuild failed"; }
+grep 'tests passed' "$tmp/rpm.log" || fail "rebuilding the source RPM ran no tests"
+
+echo "== RPMs: rpmlint, metadata, and the whole suite against each program"
+while read -r target system triplet _ _ _ _ rpm_arch _; do
+    if [ "$system" != Linux ] || [ "$rpm_arch" = - ]; then
+        continue
+    fi
+    rpm=$dist/$(only "name-dialogue-$version-[0-9]*\.$rpm_arch\.rpm")
+    echo "-- ${rpm##*/}"
+    lint_rpm "$rpm"
+    info=$(rpm -qpi "$rpm")
+    for field in 'License *: MIT' 'Packager *: .*@' 'Build Host *: reproducible' \
+        'Summary *: Ask for' "Architecture: $rpm_arch"; do
+        grep -q "^$field" <<<"$info" || fail "rpm -qpi ${rpm##*/} has no '$field'"
+    done
+    ! grep -q '^Relocations' <<<"$info" || fail "${rpm##*/} is relocatable"
+    rpm -qpl "$rpm" | sed 's|/licenses/name-dialogue[^/]*|/licenses/NAME|' >"$tmp/rpm-files"
+    printf '%s\n' /usr/bin/name-dialogue /usr/share/licenses/NAME /usr/share/licenses/NAME/LICENSE \
+        /usr/share/man/man1/name-dialogue.1.gz | diff - "$tmp/rpm-files" || fail "${rpm##*/} owns other files"
+    rpm -qp --qf '[%{FILEFLAGS:fflags} %{FILENAMES}\n]' "$rpm" | grep -q '^l .*/LICENSE$' ||
+        fail "${rpm##*/} does not mark LICENSE as %license"
+    rpm -qpR "$rpm" | grep -q '^libstdc++.so.6' || fail "${rpm##*/} does not require libstdc++"
+    mkdir "$tmp/$rpm_arch"
+    (cd "$tmp/$rpm_arch" && rpm2cpio "$rpm" | cpio -idm --quiet)
+    program=$tmp/$rpm_arch/usr/bin/name-dialogue
+    of_target "$program" "$triplet"
+    # On the libraries that the cross build's %check ran it with.
+    suite "$target" "$program" "$tmp/$rpm_arch/usr/share/man/man1/name-dialogue.1.gz"
+done <<<"$targets"
 
 echo "== Linux tarballs: static, of their architecture, the whole suite under each emulator"
-targets=$(cmake -P "$root/cmake/targets.cmake")
 tarballs=0
 while read -r target system triplet _ cpu _; do
     [ "$system" = Linux ] || continue
     archive=$name-linux-$cpu
-    only "$archive\.tar\.gz" >/dev/null || fail "no tarball for $target"
+    only "$archive\.tar\.gz" >/dev/null
     echo "-- $archive.tar.gz"
     mkdir "$tmp/$target"
     tar -xzf "$dist/$archive.tar.gz" -C "$tmp/$target"
     unpacked=$tmp/$target/$archive
     program=$unpacked/bin/name-dialogue
     ! readelf -lW "$program" | grep -q 'program interpreter' || fail "$archive: the program is not static"
-    # The ELF header must be that of a program the target's compiler links.
-    echo 'int main(void) { return 0; }' | "$triplet-gcc" -static -x c -o "$tmp/$target.probe" -
-    [ "$(header "$program")" = "$(header "$tmp/$target.probe")" ] ||
-        fail "$archive: the program is not for $triplet: $(header "$program")"
+    of_target "$program" "$triplet"
     doc=$unpacked/share/doc/name-dialogue
     cmp -s "$root/LICENSE" "$doc/LICENSE" || fail "$archive: LICENSE differs"
     for notice in 'GNU C Library, version [0-9]' 'GCC runtime libraries: libstdc++, libgcc, version [0-9]' \

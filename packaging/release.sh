@@ -11,8 +11,7 @@
 #        packaging/release.sh --needs   the foreign architectures and packages it needs here
 #
 # A target whose Debian packages are in another suite than this machine's is
-# built in a chroot of that suite, made with mmdebstrap (as root) and kept in
-# NAME_DIALOGUE_CHROOTS (default ~/.cache/name-dialogue/chroots) for later runs.
+# built in a chroot of that suite (see packaging/chroot.sh).
 set -euo pipefail
 root=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 cd "$root"
@@ -21,15 +20,16 @@ fail() {
     echo "release.sh: $*" >&2
     exit 1
 }
+# shellcheck source=packaging/chroot.sh
+. packaging/chroot.sh
 targets=$(cmake -P cmake/targets.cmake)
-host_arch=$(dpkg --print-architecture)
-host_suite=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
-# What dh_shlibdeps reads a foreign program's dependencies off.
-runtime_packages=(libc6 libstdc++6 libgcc-s1)
 
 if [ "${1:-}" = --needs ]; then
     while read -r _ system _ _ _ deb suite _; do
-        if [ "$system" = Linux ] && [ "$deb" != "$host_arch" ] && [ "$suite" = - ]; then
+        [ "$system" = Linux ] || continue
+        if other_suite "$suite"; then
+            echo "package mmdebstrap"
+        elif [ "$deb" != "$host_arch" ]; then
             echo "architecture $deb"
             printf "package %s:$deb\n" "${runtime_packages[@]}"
         fi
@@ -79,23 +79,8 @@ tar -xzf "$dist/$name.tar.gz" -C "$work/debian"
 cp -r "$src/packaging/debian" "$work/debian/$name/debian"
 (cd "$work/debian" && dpkg-source -b "$name" >/dev/null)
 dsc=name-dialogue_$debian_version.dsc
-cp "$work/debian/$dsc" "$work/debian/name-dialogue_$debian_version.debian.tar.xz" "$dist/"
-
-# chroot_for SUITE ARCH: a chroot of SUITE for this machine that can cross
-# build for ARCH, made on first use.
-chroot_for() {
-    local dir=${NAME_DIALOGUE_CHROOTS:-$HOME/.cache/name-dialogue/chroots}/$1-$host_arch-$2
-    if [ ! -d "$dir" ]; then
-        [ "$(id -u)" -eq 0 ] || fail "building for $2 in $1 takes root, for its chroot"
-        command -v mmdebstrap >/dev/null || fail "mmdebstrap is needed to build for $2 in $1"
-        mkdir -p "${dir%/*}"
-        mmdebstrap --quiet --variant=buildd --architectures="$host_arch,$2" \
-            --include="crossbuild-essential-$2,debhelper,cmake$(printf ",%s:$2" "${runtime_packages[@]}")" \
-            "$1" "$dir.new" >&2
-        mv "$dir.new" "$dir"
-    fi
-    echo "$dir"
-}
+cp "$work/debian/$dsc" "$work/debian/name-dialogue_$debian_version.debian.tar.xz" \
+    "$work/debian/name-dialogue_$version.orig.tar.gz" "$dist/"
 
 # deb ARCH SUITE: builds the binary packages for ARCH from the source
 # package, natively with its tests, or cross without them, as Debian does.
@@ -103,7 +88,7 @@ deb() {
     local arch=$1 suite=$2 options=(-us -uc -b) top=$work/deb-$1 run=()
     [ "$arch" = "$host_arch" ] || options+=(-a "$arch" "-Pcross,nocheck")
     local jail=""
-    if [ "$suite" != - ] && [ "$suite" != "$host_suite" ]; then
+    if other_suite "$suite"; then
         jail=$(chroot_for "$suite" "$arch")
         top=$jail/build
         run=(chroot "$jail" env SOURCE_DATE_EPOCH="$SOURCE_DATE_EPOCH" TZ=UTC LC_ALL=C.UTF-8)
@@ -124,7 +109,7 @@ echo "== Debian packages"
 while read -r target system _ _ _ arch suite _; do
     [ "$system" = Linux ] || continue
     for package in "${runtime_packages[@]}"; do
-        if [ "$arch" != "$host_arch" ] && [ "$suite" = - ] &&
+        if [ "$arch" != "$host_arch" ] && ! other_suite "$suite" &&
             ! dpkg-query -W -f '${Status}' "$package:$arch" 2>/dev/null | grep -q 'ok installed'; then
             fail "$target needs $package:$arch (see packaging/release.sh --needs)"
         fi

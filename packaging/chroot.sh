@@ -1,0 +1,32 @@
+# shellcheck shell=bash
+# Sourced by release.sh and check-release.sh. A target whose Debian packages
+# are in another suite than this machine's is built, and its .deb tested, in
+# a chroot of that suite, made with mmdebstrap (as root) and kept in
+# NAME_DIALOGUE_CHROOTS (default ~/.cache/name-dialogue/chroots) for later runs.
+
+host_arch=$(dpkg --print-architecture)
+host_suite=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
+# What dh_shlibdeps reads a foreign program's dependencies off.
+runtime_packages=(libc6 libstdc++6 libgcc-s1)
+
+# other_suite SUITE: whether SUITE, a target's fact, is not this machine's.
+other_suite() {
+    [ "$1" != - ] && [ "$1" != "$host_suite" ]
+}
+
+# chroot_for SUITE ARCH: the chroot of SUITE for this machine that can cross
+# build for ARCH and run ARCH's programs, made on first use.
+chroot_for() {
+    local dir=${NAME_DIALOGUE_CHROOTS:-$HOME/.cache/name-dialogue/chroots}/$1-$host_arch-$2
+    if [ ! -d "$dir" ]; then
+        [ "$(id -u)" -eq 0 ] || fail "building for $2 in $1 takes root, for its chroot"
+        command -v mmdebstrap >/dev/null || fail "mmdebstrap is needed to build for $2 in $1"
+        mkdir -p "${dir%/*}"
+        rm -rf "$dir.new"
+        mmdebstrap --quiet --variant=buildd --architectures="$host_arch,$2" \
+            --include="crossbuild-essential-$2,debhelper,cmake$(printf ",%s:$2" "${runtime_packages[@]}")" \
+            "$1" "$dir.new" >&2
+        mv "$dir.new" "$dir"
+    fi
+    echo "$dir"
+}
