@@ -54,7 +54,8 @@ cpack_value() {
 }
 
 # The project names its version and its files; the commit is asked once.
-git archive --format=tar HEAD | tar -xf - -C "$work/commit"
+# Its files are unpacked as checked out: 0644, or 0755 where executable.
+git -c tar.umask=0022 archive --format=tar HEAD | tar -xf - -C "$work/commit"
 cmake -S "$work/commit" -B "$work/names" -DBUILD_TESTING=OFF -DNAME_DIALOGUE_STATIC=OFF >/dev/null
 version=$(cpack_value "$work/names/CPackConfig.cmake" CPACK_PACKAGE_VERSION)
 name=$(cpack_value "$work/names/CPackSourceConfig.cmake" CPACK_SOURCE_PACKAGE_FILE_NAME)
@@ -68,7 +69,7 @@ spec_version=$(sed -n 's/^Version: *//p' "$spec")
     fail "packaging/rpm/name-dialogue.spec is at version $spec_version, the project at $version"
 
 echo "== source tarball"
-git archive --format=tar --prefix="$name/" HEAD | gzip -9n >"$dist/$name.tar.gz"
+git -c tar.umask=0022 archive --format=tar --prefix="$name/" HEAD | gzip -9n >"$dist/$name.tar.gz"
 tar -xzf "$dist/$name.tar.gz" -C "$work"
 src=$work/$name
 
