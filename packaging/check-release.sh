@@ -131,9 +131,9 @@ while read -r target system triplet _ _ arch suite _ _ _ emulator _; do
             fail "${deb##*/} does not depend on $package: $depends"
     done
     ! grep -q -- '-cross' <<<"$depends" || fail "${deb##*/} depends on a cross package: $depends"
-    mkdir "$tmp/$arch"
-    dpkg-deb -x "$deb" "$tmp/$arch"
-    program=$tmp/$arch/usr/bin/name-dialogue
+    mkdir "$tmp/deb-$arch"
+    dpkg-deb -x "$deb" "$tmp/deb-$arch"
+    program=$tmp/deb-$arch/usr/bin/name-dialogue
     of_target "$program" "$triplet"
     # A foreign program runs on the Debian libraries it depends on: those of
     # its suite's chroot, or those multiarch installed here.
@@ -143,7 +143,7 @@ while read -r target system triplet _ _ arch suite _ _ _ emulator _; do
     elif [ -n "$emulator" ]; then
         run=("$emulator")
     fi
-    suite "$target" "$program" "$tmp/$arch/usr/share/man/man1/name-dialogue.1.gz" "${run[@]}"
+    suite "$target" "$program" "$tmp/deb-$arch/usr/share/man/man1/name-dialogue.1.gz" "${run[@]}"
 done <<<"$targets"
 
 echo "== amd64 .deb: install, run, manual page, autopkgtest, remove"
@@ -192,12 +192,12 @@ while read -r target system triplet _ _ _ _ rpm_arch _; do
     rpm -qp --qf '[%{FILEFLAGS:fflags} %{FILENAMES}\n]' "$rpm" | grep -q '^l .*/LICENSE$' ||
         fail "${rpm##*/} does not mark LICENSE as %license"
     rpm -qpR "$rpm" | grep -q '^libstdc++.so.6' || fail "${rpm##*/} does not require libstdc++"
-    mkdir "$tmp/$rpm_arch"
-    (cd "$tmp/$rpm_arch" && rpm2cpio "$rpm" | cpio -idm --quiet)
-    program=$tmp/$rpm_arch/usr/bin/name-dialogue
+    mkdir "$tmp/rpm-$rpm_arch"
+    (cd "$tmp/rpm-$rpm_arch" && rpm2cpio "$rpm" | cpio -idm --quiet)
+    program=$tmp/rpm-$rpm_arch/usr/bin/name-dialogue
     of_target "$program" "$triplet"
     # On the libraries that the cross build's %check ran it with.
-    suite "$target" "$program" "$tmp/$rpm_arch/usr/share/man/man1/name-dialogue.1.gz"
+    suite "$target" "$program" "$tmp/rpm-$rpm_arch/usr/share/man/man1/name-dialogue.1.gz"
 done <<<"$targets"
 
 echo "== Linux tarballs: static, of their architecture, the whole suite under each emulator"
@@ -207,9 +207,9 @@ while read -r target system triplet _ cpu _; do
     archive=$name-linux-$cpu
     only "$archive\.tar\.gz" >/dev/null
     echo "-- $archive.tar.gz"
-    mkdir "$tmp/$target"
-    tar -xzf "$dist/$archive.tar.gz" -C "$tmp/$target"
-    unpacked=$tmp/$target/$archive
+    mkdir "$tmp/tar-$target"
+    tar -xzf "$dist/$archive.tar.gz" -C "$tmp/tar-$target"
+    unpacked=$tmp/tar-$target/$archive
     program=$unpacked/bin/name-dialogue
     ! readelf -lW "$program" | grep -q 'program interpreter' || fail "$archive: the program is not static"
     of_target "$program" "$triplet"
@@ -223,7 +223,7 @@ while read -r target system triplet _ cpu _; do
     tarballs=$((tarballs + 1))
 done <<<"$targets"
 [ "$tarballs" -eq "$(only '.*-linux-.*\.tar\.gz' | wc -l)" ] || fail "a tarball has no declared target"
-dialogue env -i "$tmp/linux-amd64/$name-linux-x86_64/bin/name-dialogue"
+dialogue env -i "$tmp/tar-linux-amd64/$name-linux-x86_64/bin/name-dialogue"
 
 echo "== Windows zip: the whole suite under Wine"
 mkdir "$tmp/windows"
