@@ -2,7 +2,8 @@
 # Sourced by release.sh and check-release.sh. A target whose Debian packages
 # are in another suite than this machine's is built, and its .deb tested, in
 # a chroot of that suite, made with mmdebstrap (as root) and kept in
-# NAME_DIALOGUE_CHROOTS (default ~/.cache/name-dialogue/chroots) for later runs.
+# NAME_DIALOGUE_CHROOTS (default ~/.cache/name-dialogue/chroots, or under
+# XDG_CACHE_HOME) for later runs.
 
 host_arch=$(dpkg --print-architecture)
 host_suite=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
@@ -17,7 +18,8 @@ other_suite() {
 # chroot_for SUITE ARCH: the chroot of SUITE for this machine that can cross
 # build for ARCH and run ARCH's programs, made on first use.
 chroot_for() {
-    local dir=${NAME_DIALOGUE_CHROOTS:-$HOME/.cache/name-dialogue/chroots}/$1-$host_arch-$2
+    local cache=${XDG_CACHE_HOME:-${HOME:-/root}/.cache}
+    local dir=${NAME_DIALOGUE_CHROOTS:-$cache/name-dialogue/chroots}/$1-$host_arch-$2
     if [ ! -d "$dir" ]; then
         [ "$(id -u)" -eq 0 ] || fail "building for $2 in $1 takes root, for its chroot"
         command -v mmdebstrap >/dev/null || fail "mmdebstrap is needed to build for $2 in $1"
