@@ -24,16 +24,24 @@ fail() {
 . packaging/chroot.sh
 targets=$(cmake -P cmake/targets.cmake)
 
-if [ "${1:-}" = --needs ]; then
+# needs [multiarch]: what building every .deb needs here beyond the
+# compilers, a line each, "architecture ARCH" or "package NAME": for a
+# foreign target of this machine's suite, its architecture and its runtime
+# libraries through multiarch; for a target of another suite, mmdebstrap,
+# unless only the multiarch part is asked for.
+needs() {
     while read -r _ system _ _ _ deb suite _; do
         [ "$system" = Linux ] || continue
         if other_suite "$suite"; then
-            echo "package mmdebstrap"
+            [ -n "${1:-}" ] || echo "package mmdebstrap"
         elif [ "$deb" != "$host_arch" ]; then
             echo "architecture $deb"
             printf "package %s:$deb\n" "${runtime_packages[@]}"
         fi
     done <<<"$targets"
+}
+if [ "${1:-}" = --needs ]; then
+    needs
     exit 0
 fi
 
@@ -107,14 +115,14 @@ deb() {
 }
 
 echo "== Debian packages"
-while read -r target system _ _ _ arch suite _; do
+while read -r kind what; do
+    if [ "$kind" = package ] &&
+        ! dpkg-query -W -f '${Status}' "$what" 2>/dev/null | grep -q 'ok installed'; then
+        fail "the .debs need $what (see packaging/release.sh --needs)"
+    fi
+done <<<"$(needs multiarch)"
+while read -r _ system _ _ _ arch suite _; do
     [ "$system" = Linux ] || continue
-    for package in "${runtime_packages[@]}"; do
-        if [ "$arch" != "$host_arch" ] && ! other_suite "$suite" &&
-            ! dpkg-query -W -f '${Status}' "$package:$arch" 2>/dev/null | grep -q 'ok installed'; then
-            fail "$target needs $package:$arch (see packaging/release.sh --needs)"
-        fi
-    done
     deb "$arch" "$suite"
 done <<<"$targets"
 
