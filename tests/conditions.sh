@@ -6,11 +6,6 @@ exe=$1
 # shellcheck source=tests/lib.sh
 . "${0%/*}/lib.sh"
 prompts="Please enter your first name: Please enter your last name: "
-# The system's text for an error. Wine's C runtime has its own texts for some
-# errors, so there any reason will do.
-because() {
-    if on_windows; then echo '?*'; else echo "$1"; fi
-}
 
 # check STATUS STDERR [STDOUT]: the last run must have ended so, byte for byte
 # (the dot keeps command substitution from dropping trailing line ends).

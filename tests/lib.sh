@@ -21,6 +21,12 @@ else
 '
 fi
 
+# The system's text for an error, as a shell pattern. Wine's C runtime has
+# its own texts for some errors, so there any reason will do.
+because() {
+    if on_windows; then echo '?*'; else echo "$1"; fi
+}
+
 fail() {
     echo "$*"
     exit 1

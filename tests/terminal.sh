@@ -9,16 +9,31 @@ need tmux
 tmux="tmux -S $tmp/socket -f /dev/null"
 trap '$tmux kill-server 2>/dev/null; rm -rf "$tmp"' EXIT
 
-# Waits until the screen shows TEXT; tmux trims the blanks at line ends.
-wait_for() {
+# within COMMAND...: whether COMMAND succeeds within 10 seconds of retrying.
+within() {
     i=0
-    while [ $i -lt 100 ]; do
-        screen=$($tmux capture-pane -p)
-        case $screen in *"$1"*) return 0 ;; esac
+    until "$@"; do
+        [ $i -lt 100 ] || return 1
         sleep 0.1
         i=$((i + 1))
     done
-    fail "never saw \"$1\" on the screen:$nl$screen"
+}
+
+# shows TEXT: whether the screen shows TEXT; tmux trims the blanks at line ends.
+shows() {
+    screen=$($tmux capture-pane -p)
+    case $screen in *"$1"*) return 0 ;; esac
+    return 1
+}
+
+# Waits until the screen shows TEXT.
+wait_for() {
+    within shows "$1" || fail "never saw \"$1\" on the screen:$nl$screen"
+}
+
+# Whether the terminal has line editing off.
+raw() {
+    stty -a <"$pane" | grep -q -- '-icanon'
 }
 
 if [ "$2" = end-of-input ] && on_windows; then
@@ -30,12 +45,7 @@ wait_for "Please enter your first name:"
 # before that for others (Enter arrives as Ctrl-J): type only once it has.
 if on_windows; then
     pane=$($tmux display -p '#{pane_tty}')
-    i=0
-    until stty -a <"$pane" | grep -q -- '-icanon'; do
-        [ $i -lt 100 ] || fail "the terminal never left line editing under Wine"
-        sleep 0.1
-        i=$((i + 1))
-    done
+    within raw || fail "the terminal never left line editing under Wine"
 fi
 case $2 in
 answers)
