@@ -93,9 +93,11 @@ suite() {
 header() {
     readelf -h "$1" | grep -E '^ *(Class|Data|Machine|Flags):'
 }
+# of_target PROGRAM TRIPLET; the probe is linked once for each triplet.
 of_target() {
-    echo 'int main(void) { return 0; }' | "$2-gcc" -static -x c -o "$tmp/probe" -
-    [ "$(header "$1")" = "$(header "$tmp/probe")" ] || fail "$1 is not for $2: $(header "$1")"
+    local probe=$tmp/probe-$2
+    [ -f "$probe" ] || echo 'int main(void) { return 0; }' | "$2-gcc" -static -x c -o "$probe" -
+    [ "$(header "$1")" = "$(header "$probe")" ] || fail "$1 is not for $2: $(header "$1")"
 }
 
 echo "== source tarball: exactly the tracked files"
