@@ -12,7 +12,7 @@ runtime_packages=(libc6 libstdc++6 libgcc-s1)
 
 # other_suite SUITE: whether SUITE, a target's fact, is not this machine's.
 other_suite() {
-    [ "$1" != - ] && [ "$1" != "$host_suite" ]
+    [ -n "$1" ] && [ "$1" != "$host_suite" ]
 }
 
 # chroot_for SUITE ARCH: the chroot of SUITE for this machine that can cross

@@ -22,7 +22,8 @@ fail() {
 }
 # shellcheck source=packaging/chroot.sh
 . packaging/chroot.sh
-targets=$(cmake -P cmake/targets.cmake)
+# shellcheck source=packaging/targets.sh
+. packaging/targets.sh
 
 # needs [multiarch]: what building every .deb needs here beyond the
 # compilers, a line each, "architecture ARCH" or "package NAME": for a
@@ -30,8 +31,11 @@ targets=$(cmake -P cmake/targets.cmake)
 # libraries through multiarch; for a target of another suite, mmdebstrap,
 # unless only the multiarch part is asked for.
 needs() {
-    while read -r _ system _ _ _ deb suite _; do
-        [ "$system" = Linux ] || continue
+    local line deb suite
+    while read -r line; do
+        [ "$(fact system "$line")" = Linux ] || continue
+        deb=$(fact deb_arch "$line")
+        suite=$(fact deb_suite "$line")
         if other_suite "$suite"; then
             [ -n "${1:-}" ] || echo "package mmdebstrap"
         elif [ "$deb" != "$host_arch" ]; then
@@ -121,9 +125,9 @@ while read -r kind what; do
         fail "the .debs need $what (see packaging/release.sh --needs)"
     fi
 done <<<"$(needs multiarch)"
-while read -r _ system _ _ _ arch suite _; do
-    [ "$system" = Linux ] || continue
-    deb "$arch" "$suite"
+while read -r line; do
+    [ "$(fact system "$line")" = Linux ] || continue
+    deb "$(fact deb_arch "$line")" "$(fact deb_suite "$line")"
 done <<<"$targets"
 
 echo "== source RPM and RPMs"
@@ -145,10 +149,13 @@ rpmbuild=(rpmbuild --nodeps --quiet
 cp "$topdir"/SRPMS/*.src.rpm "$dist/"
 rpmbuild+=(--define "_topdir $topdir" --define "build_cxxflags %{optflags} -ffile-prefix-map=$topdir=.")
 host_cpu=$(rpm --eval '%{_host_cpu}')
-while read -r target system triplet _ _ _ _ rpm_arch _; do
-    if [ "$system" != Linux ] || [ "$rpm_arch" = - ]; then
+while read -r line; do
+    rpm_arch=$(fact rpm_arch "$line")
+    if [ "$(fact system "$line")" != Linux ] || [ -z "$rpm_arch" ]; then
         continue
     fi
+    target=$(fact name "$line")
+    triplet=$(fact triplet "$line")
     cross=()
     if [ "$rpm_arch" != "$host_cpu" ]; then
         cross=(--target "$rpm_arch" --define "name_dialogue_target $target"
@@ -172,11 +179,12 @@ archive() {
 }
 
 echo "== Linux tarballs and the Windows zip"
-while read -r target system _; do
-    case $system in
+while read -r line; do
+    target=$(fact name "$line")
+    case $(fact system "$line") in
     Linux) archive "$target" TGZ tar.gz ;;
     Windows) archive "$target" ZIP zip ;;
-    *) fail "no archive for $system" ;;
+    *) fail "no archive for $target" ;;
     esac
 done <<<"$targets"
 

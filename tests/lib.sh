@@ -32,8 +32,14 @@ fail() {
     exit 1
 }
 
-# CTest counts exit status 77 as skipped, never as passed.
+# CTest counts exit status 77 as skipped, never as passed. Where skips are
+# not allowed (NAME_DIALOGUE_NO_SKIPS), only a check that the build declared
+# may skip (NAME_DIALOGUE_MAY_SKIP) does; any other fails, saying why.
 skip() {
+    if [ -n "${NAME_DIALOGUE_NO_SKIPS:-}" ] && [ -z "${NAME_DIALOGUE_MAY_SKIP:-}" ]; then
+        echo "not allowed to skip: $*"
+        exit 1
+    fi
     echo "skipped: $*"
     exit 77
 }

@@ -1,4 +1,5 @@
 # Linux on x86-64.
+set(NAME_DIALOGUE_DESCRIPTION "Linux on x86-64, static, cross-built")
 set(NAME_DIALOGUE_TRIPLET x86_64-linux-gnu)
 set(NAME_DIALOGUE_PROCESSOR x86_64)
 set(NAME_DIALOGUE_DEB_ARCH amd64)

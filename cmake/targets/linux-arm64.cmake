@@ -1,4 +1,5 @@
 # Linux on 64-bit ARM.
+set(NAME_DIALOGUE_DESCRIPTION "Linux on 64-bit ARM, static, cross-built")
 set(NAME_DIALOGUE_TRIPLET aarch64-linux-gnu)
 set(NAME_DIALOGUE_PROCESSOR aarch64)
 set(NAME_DIALOGUE_DEB_ARCH arm64)

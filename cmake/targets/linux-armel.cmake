@@ -1,4 +1,5 @@
 # Linux on 32-bit ARM, soft-float EABI (ARMv5TE and later).
+set(NAME_DIALOGUE_DESCRIPTION "Linux on 32-bit ARM, soft float, static, cross-built")
 set(NAME_DIALOGUE_TRIPLET arm-linux-gnueabi)
 set(NAME_DIALOGUE_PROCESSOR armv5tel)
 set(NAME_DIALOGUE_DEB_ARCH armel)

@@ -1,4 +1,5 @@
 # Linux on 32-bit ARM, hard-float EABI (ARMv7 with VFPv3-D16 and later).
+set(NAME_DIALOGUE_DESCRIPTION "Linux on 32-bit ARM, hard float, static, cross-built")
 set(NAME_DIALOGUE_TRIPLET arm-linux-gnueabihf)
 set(NAME_DIALOGUE_PROCESSOR armv7l)
 set(NAME_DIALOGUE_DEB_ARCH armhf)

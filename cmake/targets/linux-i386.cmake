@@ -1,4 +1,5 @@
 # Linux on 32-bit x86 (i686 and later).
+set(NAME_DIALOGUE_DESCRIPTION "Linux on 32-bit x86, static, cross-built")
 set(NAME_DIALOGUE_TRIPLET i686-linux-gnu)
 set(NAME_DIALOGUE_PROCESSOR i686)
 set(NAME_DIALOGUE_DEB_ARCH i386)

@@ -1,4 +1,5 @@
 # Linux on 64-bit little-endian POWER (POWER8 and later).
+set(NAME_DIALOGUE_DESCRIPTION "Linux on 64-bit POWER, little-endian, static, cross-built")
 set(NAME_DIALOGUE_TRIPLET powerpc64le-linux-gnu)
 set(NAME_DIALOGUE_PROCESSOR ppc64le)
 set(NAME_DIALOGUE_DEB_ARCH ppc64el)

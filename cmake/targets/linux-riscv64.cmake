@@ -1,4 +1,5 @@
 # Linux on 64-bit RISC-V (RV64GC).
+set(NAME_DIALOGUE_DESCRIPTION "Linux on 64-bit RISC-V, static, cross-built")
 set(NAME_DIALOGUE_TRIPLET riscv64-linux-gnu)
 set(NAME_DIALOGUE_PROCESSOR riscv64)
 set(NAME_DIALOGUE_DEB_ARCH riscv64)

@@ -1,4 +1,5 @@
 # Linux on IBM Z, 64-bit.
+set(NAME_DIALOGUE_DESCRIPTION "Linux on IBM Z, static, cross-built")
 set(NAME_DIALOGUE_TRIPLET s390x-linux-gnu)
 set(NAME_DIALOGUE_PROCESSOR s390x)
 set(NAME_DIALOGUE_DEB_ARCH s390x)
