@@ -1,15 +1,26 @@
 #!/usr/bin/env bash
 # Checks what packaging/release.sh put in dist/, as a user and a distribution
-# would: the sums; lintian and rpmlint on every package; each package's
-# metadata and files; the source packages rebuilt in fresh folders; and the
-# released test suite run against the program of every artifact, under its
-# target's emulator. Installs and removes the amd64 .deb, and runs
-# autopkgtest, so it is for a machine of one's own or CI, as root.
-# Usage: packaging/check-release.sh
+# would: that SHA256SUMS lists every file; lintian and rpmlint on every
+# package; each package's metadata and files; and the released test suite
+# against the program of every artifact that no package build tested, under
+# its target's emulator. Installs and removes this machine's .deb, and runs
+# autopkgtest, so it is for a machine of one's own or CI, as root. It takes
+# the release for one built with its tests; packaging/verify.sh rebuilds it.
+# Usage: packaging/check-release.sh [--repeat N] [DIST]
+#   --repeat N  run the tests that meet another process's timing N times
+#               more against the programs of one emulated target and Windows
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+repeat=0
+if [ "${1:-}" = --repeat ]; then
+    repeat=$2
+    shift 2
+fi
+dist=$(realpath "${1:-$root/dist}")
 cd "$root"
-dist=$root/dist
+export LC_ALL=C
+# One target under qemu and one under Wine stand for their kind.
+repeat_targets=$'linux-arm64\nwindows'
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -25,7 +36,8 @@ fail() {
 # Every artifact is named once, by the build that made it; SHA256SUMS lists
 # each file of the release but itself and its signature.
 artifacts=$(awk '{ print $2 }' "$dist/SHA256SUMS")
-(cd "$dist" && ls | grep -vx 'SHA256SUMS\(\.asc\)\?') | diff - <(sort <<<"$artifacts") ||
+(cd "$dist" && find . -maxdepth 1 -type f ! -name SHA256SUMS ! -name SHA256SUMS.asc -printf '%P\n' | sort) |
+    diff - <(sort <<<"$artifacts") ||
     fail "SHA256SUMS does not list exactly the release's files"
 only() {
     grep -x "$1" <<<"$artifacts" || fail "SHA256SUMS lists no $1"
@@ -36,7 +48,7 @@ version=${name#name-dialogue-}
 dsc=$(only "name-dialogue_$version-[0-9]*\.dsc")
 debian_version=${dsc#name-dialogue_}
 debian_version=${debian_version%.dsc}
-srpm=$(only "name-dialogue-$version-[0-9]*\.src\.rpm")
+only "name-dialogue-$version-[0-9]*\.src\.rpm" >/dev/null
 printf 'Ada\nLovelace\n' >"$tmp/names"
 printf 'Please enter your first name: Please enter your last name: First name is: Ada\nLast name is: Lovelace\n' >"$tmp/expected"
 
@@ -58,16 +70,16 @@ lint_debian() {
     fi
 }
 
-# lint_rpm FILE...: rpmlint may report only what needs a signing key or a web
-# site, and one fault of rpmlint 2.4's own: it compares each program with the
-# sections of the manual pages, "1", rather than their names, so every
-# program is reported as having no manual page.
+# lint_rpm FILE...: rpmlint may report only what needs a web site, a signature
+# where the release is unsigned, and one fault of rpmlint 2.4's own: it
+# compares each program with the sections of the manual pages, "1", rather
+# than their names, so every program is reported as having no manual page.
 lint_rpm() {
-    local report
+    local report allowed='W: no-url-tag|W: invalid-url Source0: .*|W: no-manual-page-for-binary name-dialogue'
+    [ -f "$dist/SHA256SUMS.asc" ] || allowed="$allowed|E: no-signature"
     report=$(rpmlint -c "$root/packaging/rpmlint.toml" "$@" 2>&1 || true)
     grep -q 'checked;' <<<"$report" || fail "rpmlint did not run: $report"
-    if grep -E ': [WE]: ' <<<"$report" |
-        grep -vE ': (E: no-signature|W: no-url-tag|W: invalid-url Source0: .*|W: no-manual-page-for-binary name-dialogue)$'; then
+    if grep -E ': [WE]: ' <<<"$report" | grep -vE ": ($allowed)\$"; then
         fail "rpmlint: $report"
     fi
 }
@@ -89,6 +101,13 @@ suite() {
         fail "the test suite fails against $program"
     fi
     grep -E 'tests passed|\(Skipped\)' "$dir.log"
+    if [ "$repeat" -gt 0 ] && grep -qxF "$target" <<<"$repeat_targets"; then
+        # What meets another process's timing, again, two tests a core.
+        ctest --test-dir "$dir" -L timing --repeat until-fail:"$repeat" -j "$(($(nproc) * 2))" \
+            --output-on-failure >"$dir.repeat.log" 2>&1 ||
+            { cat "$dir.repeat.log"; fail "a timing test failed in $repeat runs against $program"; }
+        echo "$repeat runs each: $(grep 'tests passed' "$dir.repeat.log")"
+    fi
 }
 
 # The fields of an ELF header that tell the architecture and its ABI, which
@@ -111,23 +130,18 @@ git ls-files | sort >"$tmp/tracked"
 (cd "$source" && find . -type f | sed 's|^\./||' | sort) | diff "$tmp/tracked" - ||
     fail "the source tarball is not exactly the tracked files"
 
-echo "== Debian source package: lintian, then unpacked and built in a fresh folder"
-lint_debian "$dist/$dsc"
-mkdir "$tmp/debian"
-cp "$dist/$dsc" "$dist/name-dialogue_$version.orig.tar.gz" "$dist/name-dialogue_$debian_version.debian.tar.xz" "$tmp/debian/"
-(cd "$tmp/debian" && dpkg-source -x "$dsc" unpacked >/dev/null 2>&1 &&
-    cd unpacked && dpkg-buildpackage -us -uc) >"$tmp/debian.log" 2>&1 ||
-    { tail -n 40 "$tmp/debian.log"; fail "the Debian source package does not build"; }
-grep 'tests passed' "$tmp/debian.log" || fail "building the Debian source package ran no tests"
+echo "== lintian on the source package and every .deb, rpmlint on the spec and every .rpm"
+lint_debian "$dist/$dsc" "$dist"/*.deb
+lint_rpm "$source/packaging/rpm/name-dialogue.spec" "$dist"/*.rpm
 
-echo "== .debs: lintian, metadata, and the whole suite against each program"
-while read -r target system triplet _ _ arch suite _ _ _ emulator _; do
-    [ "$system" = Linux ] || continue
+echo "== .debs: metadata, and the suite against each program no package build tested"
+while read -r line; do
+    [ "$(fact system "$line")" = Linux ] || continue
+    arch=$(fact deb_arch "$line")
     deb=$dist/$(only "name-dialogue_${debian_version}_$arch\.deb")
     only "name-dialogue-dbgsym_${debian_version}_$arch\.deb" >/dev/null
+    only "name-dialogue_${debian_version}_$arch\.buildinfo" >/dev/null
     echo "-- ${deb##*/}"
-    lint_debian "$deb" "$dist/name-dialogue-dbgsym_${debian_version}_$arch.deb"
-    [ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail "${deb##*/} is not for $arch"
     depends=$(dpkg-deb -f "$deb" Depends)
     for package in "${runtime_packages[@]}"; do
         sed 's/ *([^)]*)//g; s/, */\n/g' <<<"$depends" | grep -qxF "$package" ||
@@ -137,20 +151,24 @@ while read -r target system triplet _ _ arch suite _ _ _ emulator _; do
     mkdir "$tmp/deb-$arch"
     dpkg-deb -x "$deb" "$tmp/deb-$arch"
     program=$tmp/deb-$arch/usr/bin/name-dialogue
-    of_target "$program" "$triplet"
+    of_target "$program" "$(fact triplet "$line")"
+    # This machine's was tested as it was built, and is again by autopkgtest.
+    [ "$arch" != "$host_arch" ] || continue
     # A foreign program runs on the Debian libraries it depends on: those of
     # its suite's chroot, or those multiarch installed here.
+    suite=$(fact deb_suite "$line")
+    emulator=$(fact emulator "$line")
     run=()
     if other_suite "$suite"; then
-        run=("$emulator" -L "$(chroot_for "$suite" "$arch")")
+        run=("${emulator%%,*}" -L "$(chroot_for "$suite" "$arch")")
     elif [ -n "$emulator" ]; then
-        run=("$emulator")
+        run=("${emulator%%,*}")
     fi
-    suite "$target" "$program" "$tmp/deb-$arch/usr/share/man/man1/name-dialogue.1.gz" "${run[@]}"
+    suite "$(fact name "$line")" "$program" "$tmp/deb-$arch/usr/share/man/man1/name-dialogue.1.gz" "${run[@]}"
 done <<<"$targets"
 
-echo "== amd64 .deb: install, run, manual page, autopkgtest, remove"
-deb=$dist/name-dialogue_${debian_version}_amd64.deb
+echo "== $host_arch .deb: install, run, manual page, autopkgtest, remove"
+deb=$dist/name-dialogue_${debian_version}_$host_arch.deb
 dpkg-deb --contents "$deb" | awk '{ print $6 }' | sort >"$tmp/deb-files"
 printf '%s\n' ./ ./usr/ ./usr/bin/ ./usr/bin/name-dialogue ./usr/share/ ./usr/share/doc/ \
     ./usr/share/doc/name-dialogue/ ./usr/share/doc/name-dialogue/changelog.Debian.gz \
@@ -169,23 +187,18 @@ for path in /usr/bin/name-dialogue /usr/share/doc/name-dialogue /usr/share/man/m
     [ ! -e "$path" ] || fail "$path is left after apt-get remove"
 done
 
-echo "== source RPM: rpmlint, then rebuilt in a fresh folder"
-lint_rpm "$source/packaging/rpm/name-dialogue.spec" "$dist/$srpm"
-rpmbuild --rebuild --nodeps --define "_topdir $tmp/rpmbuild" "$dist/$srpm" >"$tmp/rpm.log" 2>&1 ||
-    { tail -n 40 "$tmp/rpm.log"; fail "rpmbuild --rebuild failed"; }
-grep 'tests passed' "$tmp/rpm.log" || fail "rebuilding the source RPM ran no tests"
-
-echo "== RPMs: rpmlint, metadata, and the whole suite against each program"
-while read -r target system triplet _ _ _ _ rpm_arch _; do
-    if [ "$system" != Linux ] || [ "$rpm_arch" = - ]; then
+# The programs of the .rpms ran the suite in %check as they were built, on
+# the libraries this machine's cross toolchains carry.
+echo "== RPMs: metadata and files"
+while read -r line; do
+    rpm_arch=$(fact rpm_arch "$line")
+    if [ "$(fact system "$line")" != Linux ] || [ -z "$rpm_arch" ]; then
         continue
     fi
     rpm=$dist/$(only "name-dialogue-$version-[0-9]*\.$rpm_arch\.rpm")
     echo "-- ${rpm##*/}"
-    lint_rpm "$rpm"
     info=$(rpm -qpi "$rpm")
-    for field in 'License *: MIT' 'Packager *: .*@' 'Build Host *: reproducible' \
-        'Summary *: Ask for' "Architecture: $rpm_arch"; do
+    for field in 'License *: MIT' 'Summary *: Ask for'; do
         grep -q "^$field" <<<"$info" || fail "rpm -qpi ${rpm##*/} has no '$field'"
     done
     ! grep -q '^Relocations' <<<"$info" || fail "${rpm##*/} is relocatable"
@@ -197,17 +210,15 @@ while read -r target system triplet _ _ _ _ rpm_arch _; do
     rpm -qpR "$rpm" | grep -q '^libstdc++.so.6' || fail "${rpm##*/} does not require libstdc++"
     mkdir "$tmp/rpm-$rpm_arch"
     (cd "$tmp/rpm-$rpm_arch" && rpm2cpio "$rpm" | cpio -idm --quiet)
-    program=$tmp/rpm-$rpm_arch/usr/bin/name-dialogue
-    of_target "$program" "$triplet"
-    # On the libraries that the cross build's %check ran it with.
-    suite "$target" "$program" "$tmp/rpm-$rpm_arch/usr/share/man/man1/name-dialogue.1.gz"
+    of_target "$tmp/rpm-$rpm_arch/usr/bin/name-dialogue" "$(fact triplet "$line")"
 done <<<"$targets"
 
 echo "== Linux tarballs: static, of their architecture, the whole suite under each emulator"
 tarballs=0
-while read -r target system triplet _ cpu _; do
-    [ "$system" = Linux ] || continue
-    archive=$name-linux-$cpu
+while read -r line; do
+    [ "$(fact system "$line")" = Linux ] || continue
+    target=$(fact name "$line")
+    archive=$name-linux-$(fact cpu "$line")
     only "$archive\.tar\.gz" >/dev/null
     echo "-- $archive.tar.gz"
     mkdir "$tmp/tar-$target"
@@ -215,9 +226,9 @@ while read -r target system triplet _ cpu _; do
     unpacked=$tmp/tar-$target/$archive
     program=$unpacked/bin/name-dialogue
     ! readelf -lW "$program" | grep -q 'program interpreter' || fail "$archive: the program is not static"
-    of_target "$program" "$triplet"
+    of_target "$program" "$(fact triplet "$line")"
     doc=$unpacked/share/doc/name-dialogue
-    cmp -s "$root/LICENSE" "$doc/LICENSE" || fail "$archive: LICENSE differs"
+    cmp -s "$source/LICENSE" "$doc/LICENSE" || fail "$archive: LICENSE differs from the source's"
     for notice in 'GNU C Library, version [0-9]' 'GCC runtime libraries: libstdc++, libgcc, version [0-9]' \
         "Corresponding source: Debian's source package glibc " "apt-get source glibc="; do
         grep -q "$notice" "$doc/NOTICES" || fail "$archive: NOTICES lacks '$notice'"
@@ -226,7 +237,8 @@ while read -r target system triplet _ cpu _; do
     tarballs=$((tarballs + 1))
 done <<<"$targets"
 [ "$tarballs" -eq "$(only '.*-linux-.*\.tar\.gz' | wc -l)" ] || fail "a tarball has no declared target"
-dialogue env -i "$tmp/tar-linux-amd64/$name-linux-x86_64/bin/name-dialogue"
+native=$(grep -E " processor=$(uname -m) " <<<"$targets" | grep ' system=Linux ' | head -n 1)
+dialogue env -i "$tmp/tar-$(fact name "$native")/$name-linux-$(fact cpu "$native")/bin/name-dialogue"
 
 echo "== Windows zip: the whole suite under Wine"
 mkdir "$tmp/windows"
@@ -235,8 +247,3 @@ unpacked=$tmp/windows/$name-windows-x86_64
 { [ -f "$unpacked/LICENSE" ] && grep -q 'MinGW-w64 runtime, version' "$unpacked/NOTICES"; } ||
     fail "the zip lacks LICENSE or NOTICES"
 suite windows "$unpacked/name-dialogue.exe"
-
-echo "== source tarball: the README's test command passes inside it"
-(cd "$source" && cmake -B build && cmake --build build && ctest --test-dir build --output-on-failure) >"$tmp/source.log" 2>&1 ||
-    { cat "$tmp/source.log"; fail "the source tarball does not pass its tests"; }
-tail -n 3 "$tmp/source.log"

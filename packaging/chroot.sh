@@ -32,3 +32,19 @@ chroot_for() {
     fi
     echo "$dir"
 }
+
+# client_chroot SUITE: a tarball of a clean system of SUITE for this machine,
+# as a user has it, with curl and sudo for the README's steps; made on first
+# use, like the chroots above, and unpacked afresh by each check.
+client_chroot() {
+    local cache=${XDG_CACHE_HOME:-${HOME:-/root}/.cache}
+    local file=${NAME_DIALOGUE_CHROOTS:-$cache/name-dialogue/chroots}/$1-$host_arch-client.tar
+    if [ ! -f "$file" ]; then
+        [ "$(id -u)" -eq 0 ] || fail "a chroot of $1 takes root"
+        command -v mmdebstrap >/dev/null || fail "mmdebstrap is needed for a chroot of $1"
+        mkdir -p "${file%/*}"
+        mmdebstrap --quiet --variant=apt --include=curl,sudo "$1" "$file.new.tar" >&2
+        mv "$file.new.tar" "$file"
+    fi
+    echo "$file"
+}

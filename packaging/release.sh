@@ -1,19 +1,28 @@
 #!/usr/bin/env bash
-# Builds the release of the commit checked out into dist/: the source
-# tarball; the Debian source package and, from it, a .deb (with its -dbgsym)
-# for every Linux target declared in cmake/targets/; the source RPM and, from
-# it, an .rpm for every target with an RPM architecture; a tarball of the
-# static program for every Linux target; the Windows zip; and SHA256SUMS.
+# Builds a release into dist/: the source tarball; the Debian source package
+# and, from it, a .deb (with its -dbgsym and its .buildinfo) for every Linux
+# target declared in cmake/targets/; the source RPM and, from it, an .rpm for
+# every target with an RPM architecture; a tarball of the static program for
+# every Linux target; the Windows zip; and SHA256SUMS over all of them.
 # Everything is built from the source tarball, so what is released is exactly
 # the commit, and the same commit gives the same bytes from any folder.
 #
-# Usage: packaging/release.sh           (SOURCE_DATE_EPOCH defaults to the commit's time)
-#        packaging/release.sh --needs   the foreign architectures and packages it needs here
-#
-# A target whose Debian packages are in another suite than this machine's is
-# built in a chroot of that suite (see packaging/chroot.sh).
+# Usage: packaging/release.sh [OPTION]...
+#   --sign KEY        sign every .rpm (rpmsign) and SHA256SUMS (SHA256SUMS.asc)
+#                     with KEY, an OpenPGP key in GnuPG's home (GNUPGHOME)
+#   --source TARBALL  build from this source tarball, not from the commit
+#   --target NAME     build only what NAME gives, and the source packages;
+#                     may be given more than once
+#   --nocheck         skip the tests that the package builds run
+#   --dist DIR        write the release there, not into dist/
+#   --needs           print the foreign architectures and packages it needs
+#                     here, then stop
+# SOURCE_DATE_EPOCH defaults to the commit's time, or with --source to the
+# time of the tarball's files. A target whose Debian packages are in another
+# suite than this machine's is built in a chroot of that suite (see
+# packaging/chroot.sh).
 set -euo pipefail
-root=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
+root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 fail() {
@@ -24,6 +33,26 @@ fail() {
 . packaging/chroot.sh
 # shellcheck source=packaging/targets.sh
 . packaging/targets.sh
+
+sign="" source_tarball="" nocheck=false dist=$root/dist only=()
+while [ $# -gt 0 ]; do
+    case $1 in
+    --sign) sign=${2:?--sign needs a key} && shift ;;
+    --source) source_tarball=$(realpath "${2:?--source needs a tarball}") && shift ;;
+    --target) only+=("${2:?--target needs a name}") && shift ;;
+    --nocheck) nocheck=true ;;
+    --dist) dist=$(realpath -m "${2:?--dist needs a folder}") && shift ;;
+    --needs) needs_only=true ;;
+    *) fail "unknown option $1 (see the comment at the top)" ;;
+    esac
+    shift
+done
+if ((${#only[@]})); then
+    for target in "${only[@]}"; do
+        grep -q "^name=$target " <<<"$targets" || fail "no target $target in cmake/targets/"
+    done
+    targets=$(grep -E "^name=($(IFS='|' && echo "${only[*]}")) " <<<"$targets")
+fi
 
 # needs [multiarch]: what building every .deb needs here beyond the
 # compilers, a line each, "architecture ARCH" or "package NAME": for a
@@ -44,46 +73,80 @@ needs() {
         fi
     done <<<"$targets"
 }
-if [ "${1:-}" = --needs ]; then
+if [ -n "${needs_only:-}" ]; then
     needs
     exit 0
 fi
 
-if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
-    echo "release.sh: note: uncommitted changes are not part of the release" >&2
-fi
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export TZ=UTC LC_ALL=C
 umask 022
-dist=$root/dist
 work=$root/build-dist
+[ "$dist" = "$root/dist" ] || work=$dist.build
 rm -rf "$dist" "$work"
-mkdir -p "$dist" "$work/commit"
+mkdir -p "$dist" "$work"
+if [ -n "$sign" ]; then
+    gpg --batch --list-secret-keys "$sign" >/dev/null 2>&1 || fail "GnuPG holds no secret key $sign"
+fi
 
-# cpack_value FILE VARIABLE: what CMake wrote into a CPack configuration.
-cpack_value() {
-    sed -n "s/^set($2 \"\(.*\)\")\$/\1/p" "$1"
-}
-
-# The project names its version and its files; the commit is asked once.
-# Its files are unpacked as checked out: 0644, or 0755 where executable.
-git -c tar.umask=0022 archive --format=tar HEAD | tar -xf - -C "$work/commit"
-cmake -S "$work/commit" -B "$work/names" -DBUILD_TESTING=OFF -DNAME_DIALOGUE_STATIC=OFF >/dev/null
-version=$(cpack_value "$work/names/CPackConfig.cmake" CPACK_PACKAGE_VERSION)
-name=$(cpack_value "$work/names/CPackSourceConfig.cmake" CPACK_SOURCE_PACKAGE_FILE_NAME)
-{ [ -n "$version" ] && [ -n "$name" ]; } || fail "CMake names no version"
-debian_version=$(dpkg-parsechangelog -l "$work/commit/packaging/debian/changelog" -S Version)
+# The source tarball: the commit's tracked files, 0644 or 0755 as checked
+# out, under name-dialogue-VERSION/, where CMake names the version.
+if [ -z "$source_tarball" ]; then
+    if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+        echo "release.sh: note: uncommitted changes are not part of the release" >&2
+    fi
+    export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+    mkdir "$work/commit"
+    git -c tar.umask=0022 archive --format=tar HEAD | tar -xf - -C "$work/commit"
+    cmake -S "$work/commit" -B "$work/commit-names" -DBUILD_TESTING=OFF -DNAME_DIALOGUE_STATIC=OFF >/dev/null
+    name=$(sed -n 's/^set(CPACK_SOURCE_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$work/commit-names/CPackSourceConfig.cmake")
+    [ -n "$name" ] || fail "CMake names no source package"
+    source_tarball=$dist/$name.tar.gz
+    git -c tar.umask=0022 archive --format=tar --prefix="$name/" HEAD | gzip -9n >"$source_tarball"
+else
+    name=$(tar -tzf "$source_tarball" | head -n 1)
+    name=${name%%/*}
+    [ "$source_tarball" = "$dist/$name.tar.gz" ] || cp "$source_tarball" "$dist/$name.tar.gz"
+fi
+tar -xzf "$dist/$name.tar.gz" -C "$work"
+src=$work/$name
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(stat -c %Y "$src/CMakeLists.txt")}
+# The project names its version; the packaging must agree.
+cmake -S "$src" -B "$work/names" -DBUILD_TESTING=OFF -DNAME_DIALOGUE_STATIC=OFF >/dev/null
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$work/names/CPackConfig.cmake")
+[ "$name" = "name-dialogue-$version" ] || fail "$name.tar.gz holds name-dialogue ${version:-of no version}"
+debian_version=$(dpkg-parsechangelog -l "$src/packaging/debian/changelog" -S Version)
 [ "${debian_version%-*}" = "$version" ] ||
     fail "packaging/debian/changelog is at version $debian_version, the project at $version"
-spec=$work/commit/packaging/rpm/name-dialogue.spec
+spec=$src/packaging/rpm/name-dialogue.spec
 spec_version=$(sed -n 's/^Version: *//p' "$spec")
 [ "$spec_version" = "$version" ] ||
     fail "packaging/rpm/name-dialogue.spec is at version $spec_version, the project at $version"
 
-echo "== source tarball"
-git -c tar.umask=0022 archive --format=tar --prefix="$name/" HEAD | gzip -9n >"$dist/$name.tar.gz"
-tar -xzf "$dist/$name.tar.gz" -C "$work"
-src=$work/$name
+# Builds run two at a time a core; each keeps its log, and a failed one
+# stops the release once all have ended, showing the end of its log.
+jobs=()
+spawn() {
+    local log=$work/$1.log
+    shift
+    ("$@" >"$log" 2>&1 && touch "$log.ok") &
+    jobs+=("$log")
+    while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do
+        wait -n || true
+    done
+}
+reap() {
+    wait
+    local log failed=false
+    for log in "${jobs[@]}"; do
+        if [ ! -e "$log.ok" ]; then
+            tail -n 40 "$log"
+            echo "release.sh: failed: ${log##*/}" >&2
+            failed=true
+        fi
+    done
+    jobs=()
+    ! $failed || exit 1
+}
 
 echo "== Debian source package"
 mkdir "$work/debian"
@@ -92,14 +155,22 @@ tar -xzf "$dist/$name.tar.gz" -C "$work/debian"
 cp -r "$src/packaging/debian" "$work/debian/$name/debian"
 (cd "$work/debian" && dpkg-source -b "$name" >/dev/null)
 dsc=name-dialogue_$debian_version.dsc
-cp "$work/debian/$dsc" "$work/debian/name-dialogue_$debian_version.debian.tar.xz" \
-    "$work/debian/name-dialogue_$version.orig.tar.gz" "$dist/"
+debian_sources=("$dsc" "name-dialogue_$version.orig.tar.gz" "name-dialogue_$debian_version.debian.tar.xz")
+(cd "$work/debian" && cp "${debian_sources[@]}" "$dist/")
 
 # deb ARCH SUITE: builds the binary packages for ARCH from the source
 # package, natively with its tests, or cross without them, as Debian does.
 deb() {
-    local arch=$1 suite=$2 options=(-us -uc -b) top=$work/deb-$1 run=()
-    [ "$arch" = "$host_arch" ] || options+=(-a "$arch" "-Pcross,nocheck")
+    local arch=$1 suite=$2 options=(-us -uc -b) top=$work/deb-$1 run=() profiles=()
+    if [ "$arch" != "$host_arch" ]; then
+        options+=(-a "$arch")
+        profiles+=(cross nocheck)
+    elif $nocheck; then
+        profiles+=(nocheck)
+    fi
+    if ((${#profiles[@]})); then
+        options+=("-P$(IFS=, && echo "${profiles[*]}")")
+    fi
     local jail=""
     if other_suite "$suite"; then
         jail=$(chroot_for "$suite" "$arch")
@@ -108,14 +179,14 @@ deb() {
     fi
     rm -rf "$top"
     mkdir -p "$top"
-    cp "$work/debian/$dsc" "$work/debian/name-dialogue_$version.orig.tar.gz" \
-        "$work/debian/name-dialogue_$debian_version.debian.tar.xz" "$top/"
+    (cd "$work/debian" && cp "${debian_sources[@]}" "$top/")
     local inside=${top#"$jail"}
-    "${run[@]}" sh -c "cd '$inside' && dpkg-source -x '$dsc' source >/dev/null 2>&1 &&
-        cd source && dpkg-checkbuilddeps ${options[*]:3} && dpkg-buildpackage ${options[*]}" \
-        >"$work/deb-$arch.log" 2>&1 || { tail -n 40 "$work/deb-$arch.log"; fail "the .deb for $arch did not build"; }
-    cp "$top"/*.deb "$dist/"
-    (cd "$top" && ls -- *.deb)
+    local build_options=${DEB_BUILD_OPTIONS:-}
+    $nocheck && build_options="$build_options nocheck"
+    "${run[@]}" env DEB_BUILD_OPTIONS="${build_options# }" sh -c "cd '$inside' &&
+        dpkg-source -x '$dsc' source >/dev/null 2>&1 && cd source &&
+        dpkg-checkbuilddeps ${options[*]:3} && dpkg-buildpackage ${options[*]}"
+    cp "$top"/*.deb "$top"/*.buildinfo "$dist/"
 }
 
 echo "== Debian packages"
@@ -127,13 +198,17 @@ while read -r kind what; do
 done <<<"$(needs multiarch)"
 while read -r line; do
     [ "$(fact system "$line")" = Linux ] || continue
-    deb "$(fact deb_arch "$line")" "$(fact deb_suite "$line")"
+    arch=$(fact deb_arch "$line")
+    suite=$(fact deb_suite "$line")
+    # A chroot is made before the builds start, not by two at once.
+    ! other_suite "$suite" || chroot_for "$suite" "$arch" >/dev/null
+    spawn "deb-$arch" deb "$arch" "$suite"
 done <<<"$targets"
+reap
 
 echo "== source RPM and RPMs"
-topdir=$work/rpm
-mkdir -p "$topdir/SOURCES"
-cp "$dist/$name.tar.gz" "$topdir/SOURCES/"
+mkdir -p "$work/rpm/SOURCES"
+cp "$dist/$name.tar.gz" "$work/rpm/SOURCES/"
 # Debian's rpm has an empty database, so the build dependencies cannot be
 # checked; the same bytes come from any folder and any host.
 rpmbuild=(rpmbuild --nodeps --quiet
@@ -143,51 +218,68 @@ rpmbuild=(rpmbuild --nodeps --quiet
     --define "use_source_date_epoch_as_buildtime 1"
     --define "clamp_mtime_to_source_date_epoch 1"
     --define "_build_id_links none")
+! $nocheck || rpmbuild+=(--nocheck)
 # A source RPM keeps its spec as parsed, with the folders it was made in:
 # they are named relative to the top folder, so that any clone gives one.
-(cd "$topdir" && "${rpmbuild[@]}" --define "_topdir ." -bs "$spec" >/dev/null)
-cp "$topdir"/SRPMS/*.src.rpm "$dist/"
-rpmbuild+=(--define "_topdir $topdir" --define "build_cxxflags %{optflags} -ffile-prefix-map=$topdir=.")
+(cd "$work/rpm" && "${rpmbuild[@]}" --define "_topdir ." -bs "$spec" >/dev/null)
+cp "$work/rpm"/SRPMS/*.src.rpm "$dist/"
 host_cpu=$(rpm --eval '%{_host_cpu}')
+# rpm ARCH [OPTION...]: the .rpm for ARCH, in a top folder of its own.
+rpm_for() {
+    local topdir=$work/rpm-$1
+    mkdir -p "$topdir/SOURCES"
+    cp "$dist/$name.tar.gz" "$topdir/SOURCES/"
+    "${rpmbuild[@]}" --define "_topdir $topdir" \
+        --define "build_cxxflags %{optflags} -ffile-prefix-map=$topdir=." -bb "${@:2}" "$spec"
+    cp "$topdir/RPMS/$1"/*.rpm "$dist/"
+}
 while read -r line; do
     rpm_arch=$(fact rpm_arch "$line")
     if [ "$(fact system "$line")" != Linux ] || [ -z "$rpm_arch" ]; then
         continue
     fi
-    target=$(fact name "$line")
     triplet=$(fact triplet "$line")
     cross=()
     if [ "$rpm_arch" != "$host_cpu" ]; then
-        cross=(--target "$rpm_arch" --define "name_dialogue_target $target"
+        cross=(--target "$rpm_arch" --define "name_dialogue_target $(fact name "$line")"
             --define "__strip $triplet-strip" --define "__objdump $triplet-objdump")
     fi
-    "${rpmbuild[@]}" -bb "${cross[@]}" "$spec" >"$work/rpm-$rpm_arch.log" 2>&1 ||
-        { tail -n 40 "$work/rpm-$rpm_arch.log"; fail "the .rpm for $rpm_arch did not build"; }
-    cp "$topdir/RPMS/$rpm_arch"/*.rpm "$dist/"
-    (cd "$topdir/RPMS/$rpm_arch" && ls -- *.rpm)
+    spawn "rpm-$rpm_arch" rpm_for "$rpm_arch" "${cross[@]}"
 done <<<"$targets"
+reap
 
-# archive TARGET GENERATOR: the static program for TARGET, packed by CPack.
+# archive TARGET GENERATOR EXTENSION: the static program for TARGET, packed
+# by CPack.
 archive() {
     local dir=$work/$1
     cmake -S "$src" -B "$dir" -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release \
-        --toolchain "$src/cmake/targets/$1.cmake" </dev/null >/dev/null
-    cmake --build "$dir" </dev/null >/dev/null
-    (cd "$dir" && cpack -G "$2" </dev/null >/dev/null)
-    cp "$dir"/*."${3}" "$dist/"
-    (cd "$dir" && ls -- *."$3")
+        --toolchain "$src/cmake/targets/$1.cmake" </dev/null
+    cmake --build "$dir" </dev/null
+    (cd "$dir" && cpack -G "$2" </dev/null)
+    cp "$dir"/*."$3" "$dist/"
 }
 
 echo "== Linux tarballs and the Windows zip"
 while read -r line; do
     target=$(fact name "$line")
     case $(fact system "$line") in
-    Linux) archive "$target" TGZ tar.gz ;;
-    Windows) archive "$target" ZIP zip ;;
+    Linux) spawn "archive-$target" archive "$target" TGZ tar.gz ;;
+    Windows) spawn "archive-$target" archive "$target" ZIP zip ;;
     *) fail "no archive for $target" ;;
     esac
 done <<<"$targets"
+reap
 
 cd "$dist"
+if [ -n "$sign" ]; then
+    echo "== signatures"
+    # rpm's own signature, which dnf and rpm -K check once the key is
+    # imported; its time is the signing's, so a signed build differs there.
+    rpmsign --addsign --define "_gpg_name $sign" --define "_gpg_digest_algo sha512" ./*.rpm >/dev/null
+fi
 sha256sum -- * >SHA256SUMS
-cat SHA256SUMS
+if [ -n "$sign" ]; then
+    gpg --batch --yes --local-user "$sign" --digest-algo SHA512 --armor \
+        --detach-sign --output SHA256SUMS.asc SHA256SUMS
+fi
+ls
