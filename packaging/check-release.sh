@@ -134,6 +134,30 @@ echo "== lintian on the source package and every .deb, rpmlint on the spec and e
 lint_debian "$dist/$dsc" "$dist"/*.deb
 lint_rpm "$source/packaging/rpm/name-dialogue.spec" "$dist"/*.rpm
 
+echo "== SBOMs: valid CycloneDX 1.6 by the CycloneDX library's strict validator"
+modules=${NAME_DIALOGUE_NODE_MODULES:-$root/build-npm/node_modules}
+[ -d "$modules/@cyclonedx/cyclonedx-library" ] ||
+    fail "no CycloneDX library in $modules: npm install --prefix ${modules%/node_modules} @cyclonedx/cyclonedx-library ajv ajv-formats ajv-formats-draft2019"
+(cd "$dist" && NODE_PATH=$modules node "$root/packaging/validate-sbom.js" ./*.cdx.json) >"$tmp/sboms" ||
+    { cat "$tmp/sboms"; fail "an SBOM is not valid CycloneDX 1.6"; }
+wc -l <"$tmp/sboms"
+# has_sbom ARTIFACT PROGRAM [NOTICES]: the artifact's SBOM must name the
+# program's true hash and, for a static one, the runtimes that NOTICES names
+# with the same versions.
+has_sbom() {
+    local facts name version
+    facts=$(grep "^\./${1##*/}\.cdx\.json " "$tmp/sboms") || fail "${1##*/} has no SBOM"
+    grep -q " program=$(sha256sum <"$2" | cut -d ' ' -f 1) " <<<"$facts" ||
+        fail "${1##*/}.cdx.json does not hold the hash of its program: $facts"
+    [ -n "${3:-}" ] || return 0
+    while read -r name version; do
+        grep -q "[=,]$name@$version\(,\|\$\)" <<<"$facts" ||
+            fail "${1##*/}.cdx.json does not name $name $version, as NOTICES does: $facts"
+    done < <(sed -n 's/^GNU C Library, version \(.*\)/glibc \1/p
+        s/^GCC runtime libraries: libstdc++, libgcc.*, version \(.*\)/libstdc++ \1\nlibgcc \1/p
+        s/^MinGW-w64 runtime, version \(.*\)/mingw-w64-crt \1/p' "$3")
+}
+
 echo "== .debs: metadata, and the suite against each program no package build tested"
 while read -r line; do
     [ "$(fact system "$line")" = Linux ] || continue
@@ -152,6 +176,7 @@ while read -r line; do
     dpkg-deb -x "$deb" "$tmp/deb-$arch"
     program=$tmp/deb-$arch/usr/bin/name-dialogue
     of_target "$program" "$(fact triplet "$line")"
+    has_sbom "$deb" "$program"
     # This machine's was tested as it was built, and is again by autopkgtest.
     [ "$arch" != "$host_arch" ] || continue
     # A foreign program runs on the Debian libraries it depends on: those of
@@ -211,6 +236,7 @@ while read -r line; do
     mkdir "$tmp/rpm-$rpm_arch"
     (cd "$tmp/rpm-$rpm_arch" && rpm2cpio "$rpm" | cpio -idm --quiet)
     of_target "$tmp/rpm-$rpm_arch/usr/bin/name-dialogue" "$(fact triplet "$line")"
+    has_sbom "$rpm" "$tmp/rpm-$rpm_arch/usr/bin/name-dialogue"
 done <<<"$targets"
 
 echo "== Linux tarballs: static, of their architecture, the whole suite under each emulator"
@@ -233,6 +259,7 @@ while read -r line; do
         "Corresponding source: Debian's source package glibc " "apt-get source glibc="; do
         grep -q "$notice" "$doc/NOTICES" || fail "$archive: NOTICES lacks '$notice'"
     done
+    has_sbom "$dist/$archive.tar.gz" "$program" "$doc/NOTICES"
     suite "$target" "$program" "$unpacked/share/man/man1/name-dialogue.1.gz"
     tarballs=$((tarballs + 1))
 done <<<"$targets"
@@ -246,4 +273,5 @@ mkdir "$tmp/windows"
 unpacked=$tmp/windows/$name-windows-x86_64
 { [ -f "$unpacked/LICENSE" ] && grep -q 'MinGW-w64 runtime, version' "$unpacked/NOTICES"; } ||
     fail "the zip lacks LICENSE or NOTICES"
+has_sbom "$dist/$name-windows-x86_64.zip" "$unpacked/name-dialogue.exe" "$unpacked/NOTICES"
 suite windows "$unpacked/name-dialogue.exe"

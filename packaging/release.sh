@@ -3,7 +3,8 @@
 # and, from it, a .deb (with its -dbgsym and its .buildinfo) for every Linux
 # target declared in cmake/targets/; the source RPM and, from it, an .rpm for
 # every target with an RPM architecture; a tarball of the static program for
-# every Linux target; the Windows zip; and SHA256SUMS over all of them.
+# every Linux target; the Windows zip; beside each .deb, .rpm, tarball and
+# the zip its CycloneDX SBOM, ARTIFACT.cdx.json; and SHA256SUMS over all.
 # Everything is built from the source tarball, so what is released is exactly
 # the commit, and the same commit gives the same bytes from any folder.
 #
@@ -148,6 +149,18 @@ reap() {
     ! $failed || exit 1
 }
 
+# sbom ARTIFACT KIND VERSION ARCH UNPACKED INSIDE BUILD [DEPENDS]: the SBOM
+# of ARTIFACT beside it in dist/, from its program as unpacked and the
+# records its build left in BUILD; DEPENDS, a file, names what it needs.
+sbom() {
+    local runtimes=() depends=()
+    [ ! -f "$7/runtimes.cdx.json" ] || runtimes=(-DRUNTIMES="$7/runtimes.cdx.json")
+    [ -z "${8:-}" ] || depends=(-DDEPENDS_FILE="$8")
+    cmake -DARTIFACT="$1" -DKIND="$2" -DVERSION="$3" -DARCH="$4" -DPROGRAM="$5/$6" -DINSIDE="$6" \
+        "${runtimes[@]}" -DTOOLCHAIN="$7/toolchain.cdx.json" "${depends[@]}" \
+        -DOUTPUT="$dist/${1##*/}.cdx.json" -P "$src/packaging/sbom.cmake"
+}
+
 echo "== Debian source package"
 mkdir "$work/debian"
 cp "$dist/$name.tar.gz" "$work/debian/name-dialogue_$version.orig.tar.gz"
@@ -187,6 +200,14 @@ deb() {
         dpkg-source -x '$dsc' source >/dev/null 2>&1 && cd source &&
         dpkg-checkbuilddeps ${options[*]:3} && dpkg-buildpackage ${options[*]}"
     cp "$top"/*.deb "$top"/*.buildinfo "$dist/"
+    local deb=$top/name-dialogue_${debian_version}_$arch.deb
+    dpkg-deb -x "$deb" "$top/unpacked"
+    # One requirement a line, as "NAME" or "NAME OP VERSION".
+    dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//; s/ *$//; s/ *(\([<>=]*\) *\([^)]*\))/ \1 \2/' \
+        >"$top/depends"
+    ! grep -q '|' "$top/depends" || { echo "alternatives in Depends have no SBOM form" && return 1; }
+    sbom "$deb" deb "$debian_version" "$arch" "$top/unpacked" usr/bin/name-dialogue \
+        "$(dirname "$(echo "$top"/source/obj-*/toolchain.cdx.json)")" "$top/depends"
 }
 
 echo "== Debian packages"
@@ -232,6 +253,14 @@ rpm_for() {
     "${rpmbuild[@]}" --define "_topdir $topdir" \
         --define "build_cxxflags %{optflags} -ffile-prefix-map=$topdir=." -bb "${@:2}" "$spec"
     cp "$topdir/RPMS/$1"/*.rpm "$dist/"
+    local rpm
+    rpm=$(echo "$topdir/RPMS/$1/name-dialogue-$version-"*".$1.rpm")
+    mkdir "$topdir/unpacked"
+    (cd "$topdir/unpacked" && rpm2cpio "$rpm" | cpio -idm --quiet)
+    rpm -qp --requires "$rpm" | sed 's/ *$//' >"$topdir/depends"
+    local release=${rpm##*/name-dialogue-"$version"-}
+    sbom "$rpm" rpm "$version-${release%%."$1".rpm}" "$1" "$topdir/unpacked" usr/bin/name-dialogue \
+        "$topdir/BUILD/$name/build" "$topdir/depends"
 }
 while read -r line; do
     rpm_arch=$(fact rpm_arch "$line")
@@ -248,8 +277,8 @@ while read -r line; do
 done <<<"$targets"
 reap
 
-# archive TARGET GENERATOR EXTENSION: the static program for TARGET, packed
-# by CPack.
+# archive TARGET GENERATOR EXTENSION KIND: the static program for TARGET,
+# packed by CPack, and its SBOM.
 archive() {
     local dir=$work/$1
     cmake -S "$src" -B "$dir" -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release \
@@ -257,14 +286,22 @@ archive() {
     cmake --build "$dir" </dev/null
     (cd "$dir" && cpack -G "$2" </dev/null)
     cp "$dir"/*."$3" "$dist/"
+    local file program=bin/name-dialogue
+    file=$(echo "$dir"/*."$3")
+    mkdir "$dir/unpacked"
+    (cd "$dir/unpacked" && cmake -E tar xf "$file")
+    [ "$3" != zip ] || program="name-dialogue.exe"
+    local top=${file##*/}
+    sbom "$file" "$4" "$version" "$(fact cpu "$(grep "^name=$1 " <<<"$targets")")" \
+        "$dir/unpacked/${top%."$3"}" "$program" "$dir"
 }
 
 echo "== Linux tarballs and the Windows zip"
 while read -r line; do
     target=$(fact name "$line")
     case $(fact system "$line") in
-    Linux) spawn "archive-$target" archive "$target" TGZ tar.gz ;;
-    Windows) spawn "archive-$target" archive "$target" ZIP zip ;;
+    Linux) spawn "archive-$target" archive "$target" TGZ tar.gz tarball ;;
+    Windows) spawn "archive-$target" archive "$target" ZIP zip zip ;;
     *) fail "no archive for $target" ;;
     esac
 done <<<"$targets"

@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# Checks a downloaded release in DIR: SHA256SUMS.asc against KEYFILE (a
+# public key, armored or not) where both are there, then every sum; then it
+# rebuilds every artifact this machine can build from the release's own
+# source tarball, with the release's SOURCE_DATE_EPOCH and the release's own
+# packaging/release.sh, and compares each with the one in DIR byte for byte
+# (a signed .rpm counts as the same when all but its signature is). It prints
+# a line per artifact and exits 1 when any differs. Where this machine's
+# toolchain is not the one a .buildinfo or an SBOM names, it says which
+# package versions differ. A target of another Debian suite needs a chroot,
+# and so root; as a normal user it is skipped, saying so.
+# Usage: packaging/verify.sh [--key KEYFILE] [--target NAME]... DIR
+set -euo pipefail
+key="" dir="" only=()
+while [ $# -gt 0 ]; do
+    case $1 in
+    --key) key=$(realpath "${2:?--key needs a file}") && shift ;;
+    --target) only+=("${2:?--target needs a name}") && shift ;;
+    -*) echo "verify.sh: unknown option $1" >&2 && exit 2 ;;
+    *) dir=$(realpath "$1") ;;
+    esac
+    shift
+done
+[ -n "$dir" ] || { echo "usage: verify.sh [--key KEYFILE] [--target NAME]... DIR" >&2 && exit 2; }
+export LC_ALL=C
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail() {
+    echo "verify.sh: $*" >&2
+    exit 1
+}
+cd "$dir"
+[ -f SHA256SUMS ] || fail "$dir holds no SHA256SUMS"
+
+if [ -n "$key" ] && [ -f SHA256SUMS.asc ]; then
+    if grep -q -- '-----BEGIN PGP PUBLIC KEY BLOCK-----' "$key"; then
+        gpg --batch --dearmor <"$key" >"$tmp/key.gpg"
+    else
+        cp "$key" "$tmp/key.gpg"
+    fi
+    gpgv --keyring "$tmp/key.gpg" SHA256SUMS.asc SHA256SUMS 2>"$tmp/gpgv.log" ||
+        { cat "$tmp/gpgv.log"; fail "SHA256SUMS.asc is not a good signature by $key"; }
+    echo "signature: good, $(grep -m 1 -o 'using .*' "$tmp/gpgv.log")"
+elif [ -n "$key" ]; then
+    echo "signature: none in $dir, so only the sums are checked"
+fi
+sha256sum --quiet -c SHA256SUMS || fail "an artifact does not match SHA256SUMS"
+echo "sums: every file matches SHA256SUMS"
+
+tarball=$(awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' SHA256SUMS)
+[ -n "$tarball" ] || fail "SHA256SUMS names no source tarball"
+tar -xzf "$tarball" -C "$tmp"
+source=$tmp/${tarball%.tar.gz}
+# The release's time, as its .buildinfo files recorded it, or the tarball's.
+epoch=$(sed -n 's/^ SOURCE_DATE_EPOCH="\([0-9]*\)"$/\1/p' ./*.buildinfo 2>/dev/null | sort -u)
+[ "$(wc -l <<<"$epoch")" -le 1 ] || fail "the .buildinfo files name several SOURCE_DATE_EPOCH"
+export SOURCE_DATE_EPOCH=${epoch:-$(stat -c %Y "$source/CMakeLists.txt")}
+
+# What this machine can rebuild: the targets whose compiler is here, and of
+# those of another Debian suite only what root can build in a chroot.
+# shellcheck source=packaging/targets.sh
+. "$source/packaging/targets.sh"
+# shellcheck source=packaging/chroot.sh
+. "$source/packaging/chroot.sh"
+chosen=()
+while read -r line; do
+    target=$(fact name "$line")
+    if ((${#only[@]})) && ! printf '%s\n' "${only[@]}" | grep -qx "$target"; then
+        continue
+    fi
+    if ! command -v "$(fact triplet "$line")-g++" >/dev/null; then
+        echo "skipped: $target, whose compiler $(fact compiler_package "$line") is not installed"
+    elif other_suite "$(fact deb_suite "$line")" && [ "$(id -u)" -ne 0 ]; then
+        echo "skipped: $target, whose .deb is built in a chroot of Debian $(fact deb_suite "$line"), which takes root"
+    else
+        chosen+=(--target "$target")
+    fi
+done <<<"$targets"
+((${#chosen[@]})) || fail "this machine can rebuild nothing of the release"
+
+echo "== rebuilding from $tarball with SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH"
+"$source/packaging/release.sh" --source "$dir/$tarball" --nocheck "${chosen[@]}" --dist "$tmp/rebuilt" \
+    >"$tmp/rebuild.log" 2>&1 || { tail -n 40 "$tmp/rebuild.log"; fail "the rebuild failed"; }
+
+# rpm_unsigned FILE: an .rpm's header and payload, without its lead and its
+# signature header, which is all that signing changes.
+rpm_unsigned() {
+    local entries size
+    read -r entries size < <(od -An -tu4 --endian=big -j 104 -N 8 "$1")
+    tail -c +$((96 + 16 + entries * 16 + (size + 7) / 8 * 8 + 1)) "$1"
+}
+
+differ=0
+same=0
+while read -r _ file; do
+    case $file in
+    *.buildinfo) continue ;; # a record of when and how a build ran
+    esac
+    if [ ! -f "$tmp/rebuilt/$file" ]; then
+        echo "not rebuilt here: $file"
+        continue
+    fi
+    if cmp -s "$file" "$tmp/rebuilt/$file"; then
+        echo "same: $file"
+    elif [[ $file == *.rpm ]] && cmp -s <(rpm_unsigned "$file") <(rpm_unsigned "$tmp/rebuilt/$file"); then
+        echo "same but for its signature: $file"
+    else
+        echo "different: $file"
+        differ=$((differ + 1))
+        continue
+    fi
+    same=$((same + 1))
+done <SHA256SUMS
+
+# Where the toolchains differ, the differences may explain the bytes.
+notes=$tmp/toolchain
+: >"$notes"
+for buildinfo in ./*.buildinfo; do
+    [ -f "$buildinfo" ] || continue
+    # A .deb of another suite was built in its chroot, whose packages count.
+    arch=${buildinfo##*_}
+    arch=${arch%.buildinfo}
+    suite=$(fact deb_suite "$(grep " deb_arch=$arch " <<<"$targets")")
+    query=()
+    if other_suite "$suite"; then
+        jail=${NAME_DIALOGUE_CHROOTS:-${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/name-dialogue/chroots}/$suite-$host_arch-$arch
+        { [ -d "$jail" ] && [ "$(id -u)" -eq 0 ]; } || continue
+        query=(chroot "$jail")
+    fi
+    sed -n '/^Installed-Build-Depends:/,/^[A-Z]/p' "$buildinfo" | sed -n 's/^ \([^ ]*\) (= \([^)]*\)),\{0,1\}$/\1 \2/p' |
+        while read -r package version; do
+            # shellcheck disable=SC2016 # dpkg-query's own field
+            here=$("${query[@]}" dpkg-query -W -f '${Version}' "$package" 2>/dev/null || echo none)
+            [ "$here" = "$version" ] || echo "$package: ${buildinfo#./} names $version, here $here"
+        done >>"$notes"
+done
+for sbom in ./*.cdx.json; do
+    [ -f "$sbom" ] || continue
+    grep -o '"purl": "pkg:deb/debian/[^"]*arch=[a-z0-9]*"' "$sbom" | grep -v 'arch=source' |
+        sed 's|.*pkg:deb/debian/\([^@]*\)@\([^?]*\)?arch=\(.*\)"|\1 \2 \3|' |
+        while read -r package version arch; do
+            version=$(printf '%b' "${version//%/\\x}")
+            # shellcheck disable=SC2016 # dpkg-query's own field
+            here=$(dpkg-query -W -f '${Version}' "$package:$arch" 2>/dev/null ||
+                dpkg-query -W -f '${Version}' "$package" 2>/dev/null || echo none)
+            [ "$here" = "$version" ] || echo "$package: ${sbom#./} names $version, here $here"
+        done >>"$notes"
+done
+if [ -s "$notes" ]; then
+    echo "== the toolchain here is not the one that built the release:"
+    sort -u "$notes"
+fi
+echo "$same same, $differ different"
+[ "$differ" -eq 0 ]
