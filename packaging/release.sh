@@ -251,7 +251,7 @@ rpm_for() {
     mkdir -p "$topdir/SOURCES"
     cp "$dist/$name.tar.gz" "$topdir/SOURCES/"
     "${rpmbuild[@]}" --define "_topdir $topdir" \
-        --define "build_cxxflags %{optflags} -ffile-prefix-map=$topdir=." -bb "${@:2}" "$spec"
+        --define "build_cxxflags %{optflags} -ffile-prefix-map=$topdir=." --noclean -bb "${@:2}" "$spec"
     cp "$topdir/RPMS/$1"/*.rpm "$dist/"
     local rpm
     rpm=$(echo "$topdir/RPMS/$1/name-dialogue-$version-"*".$1.rpm")
@@ -312,7 +312,11 @@ if [ -n "$sign" ]; then
     echo "== signatures"
     # rpm's own signature, which dnf and rpm -K check once the key is
     # imported; its time is the signing's, so a signed build differs there.
-    rpmsign --addsign --define "_gpg_name $sign" --define "_gpg_digest_algo sha512" ./*.rpm >/dev/null
+    rpmsign --addsign --define "__gpg $(command -v gpg)" --define "_gpg_name $sign" \
+        --define "_gpg_digest_algo sha512" ./*.rpm 2>&1 | grep -v -e 'Could not set GPG_TTY' -e '^./.*rpm:$' || true
+    for rpm in ./*.rpm; do
+        rpm -qp --qf '%{SIGPGP:pgpsig}%{RSAHEADER:pgpsig}\n' "$rpm" 2>/dev/null | grep -q 'Key ID' || fail "$rpm is not signed"
+    done
 fi
 sha256sum -- * >SHA256SUMS
 if [ -n "$sign" ]; then
