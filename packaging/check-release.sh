@@ -264,7 +264,7 @@ while read -r line; do
     tarballs=$((tarballs + 1))
 done <<<"$targets"
 [ "$tarballs" -eq "$(only '.*-linux-.*\.tar\.gz' | wc -l)" ] || fail "a tarball has no declared target"
-native=$(grep -E " processor=$(uname -m) " <<<"$targets" | grep ' system=Linux ' | head -n 1)
+native=$(grep -E " processor=$(uname -m) " <<<"$targets" | grep ' system=Linux ' | sed -n 1p)
 dialogue env -i "$tmp/tar-$(fact name "$native")/$name-linux-$(fact cpu "$native")/bin/name-dialogue"
 
 echo "== Windows zip: the whole suite under Wine"

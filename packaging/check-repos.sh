@@ -131,22 +131,22 @@ printf 'Ada\nLovelace\n' >"$tmp/names"
 printf 'Please enter your first name: Please enter your last name: First name is: Ada\nLast name is: Lovelace\n' \
     >"$tmp/expected"
 
-# in COMMAND...: runs COMMAND in the client's chroot.
-in() {
+# inside COMMAND...: runs COMMAND in the client's chroot.
+inside() {
     chroot "$client" "$@"
 }
 # apt_quiet ARGS...: apt-get must succeed with no warning or error at all.
 apt_quiet() {
-    in apt-get "$@" >"$tmp/apt.log" 2>&1 || { cat "$tmp/apt.log"; fail "$suite: apt-get $* failed"; }
+    inside apt-get "$@" >"$tmp/apt.log" 2>&1 || { cat "$tmp/apt.log"; fail "$suite: apt-get $* failed"; }
     ! grep -E '^(W|E|N|Err|Warning|Error|Notice):' "$tmp/apt.log" ||
         fail "$suite: apt-get $* was not quiet"
 }
 installed() {
     # shellcheck disable=SC2016 # dpkg-query's own field
-    in dpkg-query -W -f '${Version}' "name-dialogue${1:-}"
+    inside dpkg-query -W -f '${Version}' "name-dialogue${1:-}"
 }
 dialogue() {
-    in "$@" <"$tmp/names" >"$tmp/out" || fail "$suite: $* failed"
+    inside "$@" <"$tmp/names" >"$tmp/out" || fail "$suite: $* failed"
     cmp -s "$tmp/out" "$tmp/expected" || fail "$suite: $* wrote: $(cat "$tmp/out")"
 }
 # lists: a digest of apt's lists of the project's repository.
@@ -157,13 +157,13 @@ lists() {
 refused() {
     serve "$1"
     lists >"$tmp/lists.before"
-    if in apt-get update >"$tmp/apt.log" 2>&1 && ! grep -qE '^(W|E|Err|Warning|Error):' "$tmp/apt.log"; then
+    if inside apt-get update >"$tmp/apt.log" 2>&1 && ! grep -qE '^(W|E|Err|Warning|Error):' "$tmp/apt.log"; then
         cat "$tmp/apt.log"
         fail "$suite: apt-get update took $2"
     fi
     lists | cmp -s - "$tmp/lists.before" || fail "$suite: apt's lists changed after $2"
     [ "$(installed)" = "$version-1" ] || fail "$suite: $2 changed what is installed"
-    echo "$suite: refused $2: $(grep -m 1 -E '^(W|E|Err|Warning|Error):' "$tmp/apt.log")"
+    echo "$suite: refused $2: $(grep -m 1 -E '^(W|E|Warning|Error):' "$tmp/apt.log")"
 }
 
 for suite in "$host_suite" $(while read -r line; do
@@ -176,20 +176,22 @@ done <<<"$targets" | sort -u); do
     tar -xf "$(client_chroot "$suite")" -C "$client"
     # The README's commands as a user types them, who answers yes.
     echo 'APT::Get::Assume-Yes "true";' >"$client/etc/apt/apt.conf.d/90yes"
+    # The chroot has no /dev/pts for dpkg's log of its output.
+    echo 'Dpkg::Use-Pty "false";' >"$client/etc/apt/apt.conf.d/90no-pty"
     serve v1
-    in sh -ec "$steps" </dev/null >"$tmp/steps.log" 2>&1 || { cat "$tmp/steps.log"; fail "$suite: the README's steps failed"; }
+    inside sh -ec "$steps" </dev/null >"$tmp/steps.log" 2>&1 || { cat "$tmp/steps.log"; fail "$suite: the README's steps failed"; }
     [ "$(installed)" = "$version-1" ] || fail "$suite: the README's steps did not install $version"
     apt_quiet update
     dialogue name-dialogue
-    in sh -c 'cd /tmp && apt-get source --download-only name-dialogue' >"$tmp/source.log" 2>&1 ||
+    inside sh -c 'cd /tmp && apt-get source --download-only name-dialogue' >"$tmp/source.log" 2>&1 ||
         { cat "$tmp/source.log"; fail "$suite: apt-get source failed"; }
     [ -f "$client/tmp/name-dialogue_$version-1.dsc" ] || fail "$suite: apt-get source fetched no .dsc"
     refused stranger "indexes signed by a key it does not hold"
     refused unsigned "indexes with no signature"
     serve tampered
     apt_quiet update
-    in apt-get clean
-    if in apt-get upgrade >"$tmp/apt.log" 2>&1; then
+    inside apt-get clean
+    if inside apt-get upgrade >"$tmp/apt.log" 2>&1; then
         fail "$suite: apt-get upgrade installed a .deb altered in the pool"
     fi
     grep -qi 'hash sum mismatch' "$tmp/apt.log" || { cat "$tmp/apt.log"; fail "$suite: no hash mismatch reported"; }
@@ -219,7 +221,7 @@ done <<<"$targets" | sort -u); do
         fi
     done <<<"$targets"
     for line in "${foreign[@]}"; do
-        in dpkg --add-architecture "$(fact deb_arch "$line")"
+        inside dpkg --add-architecture "$(fact deb_arch "$line")"
     done
     ((${#foreign[@]} == 0)) || apt_quiet update
     for line in "${foreign[@]}"; do

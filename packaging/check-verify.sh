@@ -37,7 +37,7 @@ tar -xzf "$dist/$tarball" -C "$tmp/unpacked"
 program=$tmp/unpacked/${tarball%.tar.gz}/bin/name-dialogue
 cp "$program" "$tmp/program"
 # A byte of the program's own text: the prompt's colon becomes a semicolon.
-offset=$(grep -abo 'Please enter your first name: ' "$program" | head -n 1 | cut -d : -f 1)
+offset=$(grep -abo 'Please enter your first name: ' "$program" | sed -n 's/:.*//p' | sed -n 1p)
 [ -n "$offset" ] || fail "the program holds no prompt"
 printf ';' | dd of="$program" bs=1 seek=$((offset + 28)) conv=notrunc status=none
 ! cmp -s "$program" "$tmp/program" || fail "the program was not changed"

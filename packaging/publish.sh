@@ -78,6 +78,10 @@ architectures=$(while read -r line; do
 done <<<"$targets" | sort -u | xargs)
 suite=$deb/dists/stable
 mkdir -p "$suite/main/source"
+# The archive's overrides (priority, section) are the packages' own here.
+quiet() {
+    grep -v -e ' has no source override entry' -e ' has no binary override entry' || true
+}
 # compress FILE: FILE.gz and FILE.xz beside it.
 compress() {
     gzip -9nkf "$1"
@@ -85,11 +89,11 @@ compress() {
 }
 for arch in $architectures; do
     mkdir -p "$suite/main/binary-$arch"
-    (cd "$deb" && apt-ftparchive --arch "$arch" packages pool/main) >"$suite/main/binary-$arch/Packages.new"
+    (cd "$deb" && apt-ftparchive --arch "$arch" packages pool/main 2> >(quiet >&2)) >"$suite/main/binary-$arch/Packages.new"
     mv "$suite/main/binary-$arch/Packages.new" "$suite/main/binary-$arch/Packages"
     compress "$suite/main/binary-$arch/Packages"
 done
-(cd "$deb" && apt-ftparchive sources pool/main) >"$suite/main/source/Sources.new"
+(cd "$deb" && apt-ftparchive sources pool/main 2> >(quiet >&2)) >"$suite/main/source/Sources.new"
 mv "$suite/main/source/Sources.new" "$suite/main/source/Sources"
 compress "$suite/main/source/Sources"
 # The hashes' own copies under by-hash/ keep a client that read the last

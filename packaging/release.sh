@@ -104,7 +104,7 @@ if [ -z "$source_tarball" ]; then
     source_tarball=$dist/$name.tar.gz
     git -c tar.umask=0022 archive --format=tar --prefix="$name/" HEAD | gzip -9n >"$source_tarball"
 else
-    name=$(tar -tzf "$source_tarball" | head -n 1)
+    name=$(tar -tzf "$source_tarball" | sed -n 1p)
     name=${name%%/*}
     [ "$source_tarball" = "$dist/$name.tar.gz" ] || cp "$source_tarball" "$dist/$name.tar.gz"
 fi

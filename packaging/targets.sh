@@ -2,6 +2,7 @@
 # Sourced by the scripts that read the declared targets: targets holds the
 # lines of cmake/targets.cmake, and fact reads one field of a line by name.
 
+# shellcheck disable=SC2034 # read by the scripts that source this one
 targets=$(cmake -P "$(dirname "${BASH_SOURCE[0]}")/../cmake/targets.cmake")
 
 # fact FIELD LINE: the value of FIELD in LINE; a field no line has is an error.

@@ -20,5 +20,5 @@ Name-Email: $name@name-dialogue.invalid
 Expire-Date: 1y
 %commit
 PARAMETERS
-gpg --batch --with-colons --list-secret-keys "<$name@name-dialogue.invalid>" |
+gpg --batch --with-colons --list-secret-keys "<$name@name-dialogue.invalid>" 2>/dev/null |
     awk -F: '$1 == "fpr" { print $10; exit }'
