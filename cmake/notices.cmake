@@ -94,9 +94,8 @@ function(_name_dialogue_runtime name components_names library source licence not
         # The cross toolchain's package is where the code came from; the
         # code itself is that of the source package it names.
         _name_dialogue_purl_escape(escaped "${code_version}")
-        set(pedigree ", \"pedigree\": {\"ancestors\": [{\"type\": \"library\", \"name\": \"${code}\", "
+        string(CONCAT pedigree ", \"pedigree\": {\"ancestors\": [{\"type\": \"library\", \"name\": \"${code}\", "
             "\"version\": \"${code_version}\", \"purl\": \"pkg:deb/debian/${code}@${escaped}?arch=source\"}]}")
-        string(JOIN "" pedigree ${pedigree})
     endif()
     # Upstream's version: no epoch, no Debian revision.
     string(REGEX REPLACE "^[0-9]+:" "" upstream "${code_version}")

@@ -269,6 +269,17 @@ if "${dnf[@]}" clean all >/dev/null 2>&1 && "${dnf[@]}" makecache >"$tmp/dnf.log
     fail "dnf took a changed repomd.xml"
 fi
 echo "dnf: refused a changed repomd.xml: $(grep -m 1 -iE 'gpg|signature' "$tmp/dnf.log" || tail -n 1 "$tmp/dnf.log")"
+# Metadata signed by two keys, for a client that holds only one of them.
+serve rotated
+for holder in "$key" "$new_key"; do
+    gpg --batch --armor --export "$holder" >"$tmp/rotated/only-this-key.asc"
+    sed "s|^gpgkey=.*|gpgkey=$url/only-this-key.asc|" "$tmp/rotated/name-dialogue.repo" \
+        >"$dnf_dir/repos/name-dialogue.repo"
+    rm -rf "$dnf_dir/cache"
+    "${dnf[@]}" makecache >"$tmp/dnf.log" 2>&1 ||
+        { cat "$tmp/dnf.log"; fail "dnf refused metadata signed by two keys, holding one"; }
+done
+echo "dnf: metadata signed by two keys taken with either"
 
 echo "== a download: SHA256SUMS.asc by the published key, then the sums"
 download=$tmp/download
