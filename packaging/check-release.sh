@@ -6,16 +6,22 @@
 # its target's emulator. Installs and removes this machine's .deb, and runs
 # autopkgtest, so it is for a machine of one's own or CI, as root. It takes
 # the release for one built with its tests; packaging/verify.sh rebuilds it.
-# Usage: packaging/check-release.sh [--repeat N] [DIST]
-#   --repeat N  run the tests that meet another process's timing N times
-#               more against the programs of one emulated target and Windows
+# Usage: packaging/check-release.sh [--repeat N] [--key KEYFILE] [DIST]
+#   --repeat N     run the tests that meet another process's timing N times
+#                  more against the programs of one emulated target and Windows
+#   --key KEYFILE  the public key that signed the release, which a signed
+#                  release needs: SHA256SUMS.asc and every .rpm must verify
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-repeat=0
-if [ "${1:-}" = --repeat ]; then
-    repeat=$2
+repeat=0 key=""
+while [ $# -gt 1 ]; do
+    case $1 in
+    --repeat) repeat=$2 ;;
+    --key) key=$(realpath "$2") ;;
+    *) break ;;
+    esac
     shift 2
-fi
+done
 dist=$(realpath "${1:-$root/dist}")
 cd "$root"
 export LC_ALL=C
@@ -70,13 +76,19 @@ lint_debian() {
     fi
 }
 
-# lint_rpm FILE...: rpmlint may report only what needs a web site, a signature
-# where the release is unsigned, and one fault of rpmlint 2.4's own: it
-# compares each program with the sections of the manual pages, "1", rather
-# than their names, so every program is reported as having no manual page.
+# lint_rpm FILE...: rpmlint may report only what needs a web site, the
+# signature (missing where the release is unsigned, by a key its rpm database
+# cannot know where it is signed: that is checked below), and one fault of
+# rpmlint 2.4's own: it compares each program with the sections of the
+# manual pages, "1", rather than their names, so every program is reported
+# as having no manual page.
 lint_rpm() {
     local report allowed='W: no-url-tag|W: invalid-url Source0: .*|W: no-manual-page-for-binary name-dialogue'
-    [ -f "$dist/SHA256SUMS.asc" ] || allowed="$allowed|E: no-signature"
+    if [ -f "$dist/SHA256SUMS.asc" ]; then
+        allowed="$allowed|E: unknown-key [0-9a-f]+"
+    else
+        allowed="$allowed|E: no-signature"
+    fi
     report=$(rpmlint -c "$root/packaging/rpmlint.toml" "$@" 2>&1 || true)
     grep -q 'checked;' <<<"$report" || fail "rpmlint did not run: $report"
     if grep -E ': [WE]: ' <<<"$report" | grep -vE ": ($allowed)\$"; then
@@ -129,6 +141,21 @@ source=$tmp/source/$name
 git ls-files | sort >"$tmp/tracked"
 (cd "$source" && find . -type f | sed 's|^\./||' | sort) | diff "$tmp/tracked" - ||
     fail "the source tarball is not exactly the tracked files"
+
+if [ -f "$dist/SHA256SUMS.asc" ]; then
+    echo "== signatures: SHA256SUMS.asc and every .rpm, by the release's key"
+    [ -n "$key" ] || fail "the release is signed: give its public key with --key"
+    gpg --batch --dearmor <"$key" >"$tmp/key.gpg" 2>/dev/null || cp "$key" "$tmp/key.gpg"
+    gpgv --keyring "$tmp/key.gpg" "$dist/SHA256SUMS.asc" "$dist/SHA256SUMS" 2>/dev/null ||
+        fail "SHA256SUMS.asc is not a good signature by $key"
+    mkdir "$tmp/rpmdb"
+    rpm --dbpath "$tmp/rpmdb" --import "$key"
+    for rpm in "$dist"/*.rpm; do
+        rpm --dbpath "$tmp/rpmdb" -K "$rpm" | grep -q ': digests signatures OK$' ||
+            fail "rpm -K: $(rpm --dbpath "$tmp/rpmdb" -K "$rpm")"
+    done
+    echo "SHA256SUMS.asc and $(find "$dist" -maxdepth 1 -name '*.rpm' | wc -l) .rpms verified"
+fi
 
 echo "== lintian on the source package and every .deb, rpmlint on the spec and every .rpm"
 lint_debian "$dist/$dsc" "$dist"/*.deb
