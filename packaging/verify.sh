@@ -113,38 +113,58 @@ while read -r _ file; do
 done <SHA256SUMS
 
 # Where the toolchains differ, the differences may explain the bytes.
+# jail_of ARCH: the chroot where ARCH's .deb was built, if another suite's.
+jail_of() {
+    local suite
+    suite=$(fact deb_suite "$(grep " deb_arch=$1 " <<<"$targets")")
+    other_suite "$suite" || return 0
+    echo "${NAME_DIALOGUE_CHROOTS:-${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/name-dialogue/chroots}/$suite-$host_arch-$1"
+}
+# installed PACKAGE ARCH [JAIL]: the version of PACKAGE installed here, or in
+# JAIL, for ARCH if it is of one; "none" where it is not installed.
+installed() {
+    local run=() version
+    [ -z "${3:-}" ] || run=(chroot "$3")
+    # shellcheck disable=SC2016 # dpkg-query's own field
+    version=$("${run[@]}" dpkg-query -W -f '${Version}\n' "$1:$2" 2>/dev/null ||
+        "${run[@]}" dpkg-query -W -f '${Version}\n' "$1" 2>/dev/null | sort -u | paste -sd ' ') || true
+    echo "${version:-none}"
+}
+# compare RECORD JAIL: each "PACKAGE VERSION ARCH" line on standard input
+# that RECORD names and that is not so here, or in JAIL.
+compare() {
+    local package version arch here
+    while read -r package version arch; do
+        here=$(installed "$package" "$arch" "$2")
+        [ "$here" = "$version" ] || echo "$package: $1 names $version, here $here"
+    done
+}
 notes=$tmp/toolchain
 : >"$notes"
-for buildinfo in ./*.buildinfo; do
-    [ -f "$buildinfo" ] || continue
-    # A .deb of another suite was built in its chroot, whose packages count.
-    arch=${buildinfo##*_}
-    arch=${arch%.buildinfo}
-    suite=$(fact deb_suite "$(grep " deb_arch=$arch " <<<"$targets")")
-    query=()
-    if other_suite "$suite"; then
-        jail=${NAME_DIALOGUE_CHROOTS:-${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/name-dialogue/chroots}/$suite-$host_arch-$arch
-        { [ -d "$jail" ] && [ "$(id -u)" -eq 0 ]; } || continue
-        query=(chroot "$jail")
+for record in ./*.buildinfo ./*.cdx.json; do
+    [ -f "$record" ] || continue
+    jail=""
+    if [[ $record == *.deb.cdx.json ]] || [[ $record == *.buildinfo ]]; then
+        arch=${record%.deb.cdx.json}
+        arch=${arch%.buildinfo}
+        jail=$(jail_of "${arch##*_}")
     fi
-    sed -n '/^Installed-Build-Depends:/,/^[A-Z]/p' "$buildinfo" | sed -n 's/^ \([^ ]*\) (= \([^)]*\)),\{0,1\}$/\1 \2/p' |
-        while read -r package version; do
-            # shellcheck disable=SC2016 # dpkg-query's own field
-            here=$("${query[@]}" dpkg-query -W -f '${Version}' "$package" 2>/dev/null || echo none)
-            [ "$here" = "$version" ] || echo "$package: ${buildinfo#./} names $version, here $here"
-        done >>"$notes"
-done
-for sbom in ./*.cdx.json; do
-    [ -f "$sbom" ] || continue
-    grep -o '"purl": "pkg:deb/debian/[^"]*arch=[a-z0-9]*"' "$sbom" | grep -v 'arch=source' |
-        sed 's|.*pkg:deb/debian/\([^@]*\)@\([^?]*\)?arch=\(.*\)"|\1 \2 \3|' |
-        while read -r package version arch; do
-            version=$(printf '%b' "${version//%/\\x}")
-            # shellcheck disable=SC2016 # dpkg-query's own field
-            here=$(dpkg-query -W -f '${Version}' "$package:$arch" 2>/dev/null ||
-                dpkg-query -W -f '${Version}' "$package" 2>/dev/null || echo none)
-            [ "$here" = "$version" ] || echo "$package: ${sbom#./} names $version, here $here"
-        done >>"$notes"
+    if [ -n "$jail" ] && { [ ! -d "$jail" ] || [ "$(id -u)" -ne 0 ]; }; then
+        echo "${record#./}: built in a chroot that is not here" >>"$notes"
+        continue
+    fi
+    if [[ $record == *.buildinfo ]]; then
+        build_arch=$(sed -n 's/^Build-Architecture: //p' "$record")
+        sed -n '/^Installed-Build-Depends:/,/^[A-Z]/p' "$record" |
+            sed -n "s/^ \([^ ]*\) (= \([^)]*\)),\{0,1\}\$/\1 \2 $build_arch/p"
+    else
+        # The tools that built it, whose purls carry a version.
+        grep -o '"purl": "pkg:deb/debian/[^"@]*@[^"?]*?arch=[a-z0-9]*"' "$record" | grep -v 'arch=source' |
+            sed 's|.*pkg:deb/debian/\([^@]*\)@\([^?]*\)?arch=\(.*\)"|\1 \2 \3|' |
+            while read -r package version arch; do
+                echo "$package $(printf '%b' "${version//%/\\x}") $arch"
+            done
+    fi | compare "${record#./}" "$jail" >>"$notes"
 done
 if [ -s "$notes" ]; then
     echo "== the toolchain here is not the one that built the release:"
