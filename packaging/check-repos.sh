@@ -268,7 +268,7 @@ if "${dnf[@]}" clean all >/dev/null 2>&1 && "${dnf[@]}" makecache >"$tmp/dnf.log
     cat "$tmp/dnf.log"
     fail "dnf took a changed repomd.xml"
 fi
-echo "dnf: refused a changed repomd.xml: $(grep -m 1 -iE 'gpg|signature' "$tmp/dnf.log" || tail -n 1 "$tmp/dnf.log")"
+echo "dnf: refused a changed repomd.xml: $(grep -m 1 -i 'signature verification' "$tmp/dnf.log" || tail -n 1 "$tmp/dnf.log")"
 # Metadata signed by two keys, for a client that holds only one of them.
 serve rotated
 for holder in "$key" "$new_key"; do
