@@ -106,21 +106,44 @@ suite() {
     dir=$(mktemp -d "$tmp/suite.XXXX")
     local emulator
     emulator=$(IFS=';' && echo "$*")
-    if ! cmake -S "$source/tests" -B "$dir" -DNAME_DIALOGUE_TARGET="$target" \
-        -DNAME_DIALOGUE_PROGRAM="$program" -DNAME_DIALOGUE_MANPAGE="$manpage" \
-        -DNAME_DIALOGUE_TEST_EMULATOR="$emulator" >"$dir.log" 2>&1 ||
-        ! ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" >>"$dir.log" 2>&1; then
-        cat "$dir.log"
-        fail "the test suite fails against $program"
+    # The suites run beside each other and the checks below, a core each;
+    # each tells its result at the end.
+    (run_suite "$target" "$program" "$manpage" "$emulator" "$dir" "${repeating:-}" >"$dir.out" 2>&1 &&
+        touch "$dir.ok") &
+    suites+=("$dir")
+    while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do
+        wait -n || true
+    done
+}
+suites=()
+run_suite() {
+    echo "-- the suite against $2"
+    if ! cmake -S "$source/tests" -B "$5" -DNAME_DIALOGUE_TARGET="$1" \
+        -DNAME_DIALOGUE_PROGRAM="$2" -DNAME_DIALOGUE_MANPAGE="$3" \
+        -DNAME_DIALOGUE_TEST_EMULATOR="$4" >"$5.log" 2>&1 ||
+        ! ctest --test-dir "$5" --output-on-failure -j "$(nproc)" >>"$5.log" 2>&1; then
+        cat "$5.log"
+        echo "the test suite fails against $2"
+        return 1
     fi
-    grep -E 'tests passed|\(Skipped\)' "$dir.log"
-    if [ "$repeat" -gt 0 ] && [ -n "${repeating:-}" ]; then
+    grep -E 'tests passed|\(Skipped\)' "$5.log"
+    if [ "$repeat" -gt 0 ] && [ -n "$6" ]; then
         # What meets another process's timing, again, two tests a core.
-        ctest --test-dir "$dir" -L timing --repeat until-fail:"$repeat" -j "$(($(nproc) * 2))" \
-            --output-on-failure >"$dir.repeat.log" 2>&1 ||
-            { cat "$dir.repeat.log"; fail "a timing test failed in $repeat runs against $program"; }
-        echo "$repeat runs each: $(grep 'tests passed' "$dir.repeat.log")"
+        ctest --test-dir "$5" -L timing --repeat until-fail:"$repeat" -j "$(($(nproc) * 2))" \
+            --output-on-failure >"$5.repeat.log" 2>&1 ||
+            { cat "$5.repeat.log" && echo "a timing test failed in $repeat runs against $2" && return 1; }
+        echo "$repeat runs each: $(grep 'tests passed' "$5.repeat.log")"
     fi
+}
+# suites_passed: waits for every suite, shows each, and fails if one did.
+suites_passed() {
+    local dir failed=0
+    wait
+    for dir in "${suites[@]}"; do
+        cat "$dir.out"
+        [ -e "$dir.ok" ] || failed=$((failed + 1))
+    done
+    [ "$failed" -eq 0 ] || fail "$failed test suites failed"
 }
 
 # The fields of an ELF header that tell the architecture and its ABI, which
@@ -160,6 +183,16 @@ if [ -f "$dist/SHA256SUMS.asc" ]; then
     done
     echo "SHA256SUMS.asc and $(find "$dist" -maxdepth 1 -name '*.rpm' | wc -l) .rpms verified"
 fi
+
+# autopkgtest spends its time in apt, so it runs beside the checks below. It
+# installs this machine's .deb, as apt does, and leaves it installed here.
+(
+    status=0
+    autopkgtest "$dist/name-dialogue_${debian_version}_$host_arch.deb" "$dist/$dsc" -- null \
+        >"$tmp/autopkgtest.log" 2>&1 || status=$?
+    echo "$status" >"$tmp/autopkgtest.status"
+) &
+autopkgtest=$!
 
 echo "== lintian on the source package and every .deb, rpmlint on the spec and every .rpm"
 lint_debian "$dist/$dsc" "$dist"/*.deb
@@ -232,13 +265,14 @@ printf '%s\n' ./ ./usr/ ./usr/bin/ ./usr/bin/name-dialogue ./usr/share/ ./usr/sh
     ./usr/share/lintian/overrides/name-dialogue ./usr/share/man/ ./usr/share/man/man1/ \
     ./usr/share/man/man1/name-dialogue.1.gz | sort | diff - "$tmp/deb-files" ||
     fail "the .deb holds other files"
-DEBIAN_FRONTEND=noninteractive apt-get install -y "$deb" >/dev/null
+wait "$autopkgtest" || true
+[ "$(cat "$tmp/autopkgtest.status")" = 0 ] || { cat "$tmp/autopkgtest.log"; fail "autopkgtest failed"; }
+grep -E '^suite +PASS' "$tmp/autopkgtest.log" | tail -n 1 || fail "autopkgtest did not pass: $(cat "$tmp/autopkgtest.log")"
+[ "$(dpkg-query -W -f '${Status} ${Version}' name-dialogue)" = "install ok installed $debian_version" ] ||
+    fail "autopkgtest did not leave name-dialogue $debian_version installed"
 dialogue /usr/bin/name-dialogue
 man -w name-dialogue >/dev/null || fail "man cannot find name-dialogue(1)"
-autopkgtest "$deb" "$dist/$dsc" -- null >"$tmp/autopkgtest.log" 2>&1 ||
-    { cat "$tmp/autopkgtest.log"; fail "autopkgtest failed"; }
-grep -E '^suite +PASS' "$tmp/autopkgtest.log" | tail -n 1 || fail "autopkgtest did not pass: $(cat "$tmp/autopkgtest.log")"
-DEBIAN_FRONTEND=noninteractive apt-get remove -y name-dialogue >/dev/null
+DEBIAN_FRONTEND=noninteractive apt-get remove -y name-dialogue >/dev/null 2>&1
 for path in /usr/bin/name-dialogue /usr/share/doc/name-dialogue /usr/share/man/man1/name-dialogue.1.gz; do
     [ ! -e "$path" ] || fail "$path is left after apt-get remove"
 done
@@ -309,3 +343,6 @@ unpacked=$tmp/windows/$name-windows-x86_64
 has_sbom "$dist/$name-windows-x86_64.zip" "$unpacked/name-dialogue.exe" "$unpacked/NOTICES"
 repeating=$(grep -xF windows <<<"$repeat_targets" || true)
 suite windows "$unpacked/name-dialogue.exe"
+
+echo "== the test suites' results"
+suites_passed

@@ -31,6 +31,7 @@ cleanup() {
     rm -rf "$tmp"
 }
 trap cleanup EXIT
+trap "exit 1" TERM INT
 
 fail() {
     echo "check-repos.sh: $*" >&2
