@@ -123,7 +123,7 @@ spec_version=$(sed -n 's/^Version: *//p' "$spec")
 [ "$spec_version" = "$version" ] ||
     fail "packaging/rpm/name-dialogue.spec is at version $spec_version, the project at $version"
 
-# Builds run two at a time a core; each keeps its log, and a failed one
+# Builds run one a core at once; each keeps its log, and a failed one
 # stops the release once all have ended, showing the end of its log.
 jobs=()
 spawn() {
