@@ -46,7 +46,7 @@ tar -C "$tmp/unpacked" --sort=name --owner=0 --group=0 --numeric-owner -cf - "${
 mapfile -t files < <(awk '{ print $2 }' "$dist/SHA256SUMS")
 (cd "$tmp/changed" && rm -f SHA256SUMS.asc && sha256sum -- "${files[@]}" >SHA256SUMS &&
     sha256sum --quiet -c SHA256SUMS) || fail "the rewritten sums do not pass"
-if "$root/packaging/verify.sh" --target linux-amd64 "$tmp/changed" >"$tmp/verify.log" 2>&1; then
+if "$root/packaging/verify.sh" --target linux-amd64 --kind archive "$tmp/changed" >"$tmp/verify.log" 2>&1; then
     cat "$tmp/verify.log"
     fail "verify.sh passed a release whose program was changed"
 fi

@@ -14,6 +14,8 @@
 #   --source TARBALL  build from this source tarball, not from the commit
 #   --target NAME     build only what NAME gives, and the source packages;
 #                     may be given more than once
+#   --kind KIND       build only the source packages and the artifacts of
+#                     KIND: deb, rpm or archive; may be given more than once
 #   --nocheck         skip the tests that the package builds run
 #   --dist DIR        write the release there, not into dist/
 #   --needs           print the foreign architectures and packages it needs
@@ -35,12 +37,16 @@ fail() {
 # shellcheck source=packaging/targets.sh
 . packaging/targets.sh
 
-sign="" source_tarball="" nocheck=false dist=$root/dist only=()
+sign="" source_tarball="" nocheck=false dist=$root/dist only=() kinds=()
 while [ $# -gt 0 ]; do
     case $1 in
     --sign) sign=${2:?--sign needs a key} && shift ;;
     --source) source_tarball=$(realpath "${2:?--source needs a tarball}") && shift ;;
     --target) only+=("${2:?--target needs a name}") && shift ;;
+    --kind)
+        case ${2:-} in deb | rpm | archive) kinds+=("$2") ;; *) fail "--kind is deb, rpm or archive" ;; esac
+        shift
+        ;;
     --nocheck) nocheck=true ;;
     --dist) dist=$(realpath -m "${2:?--dist needs a folder}") && shift ;;
     --needs) needs_only=true ;;
@@ -48,6 +54,10 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
+# wanted KIND: whether the artifacts of KIND are to be built.
+wanted() {
+    ((${#kinds[@]} == 0)) || printf '%s\n' "${kinds[@]}" | grep -qx "$1"
+}
 if ((${#only[@]})); then
     for target in "${only[@]}"; do
         grep -q "^name=$target " <<<"$targets" || fail "no target $target in cmake/targets/"
@@ -218,7 +228,7 @@ while read -r kind what; do
     fi
 done <<<"$(needs multiarch)"
 while read -r line; do
-    [ "$(fact system "$line")" = Linux ] || continue
+    { [ "$(fact system "$line")" = Linux ] && wanted deb; } || continue
     arch=$(fact deb_arch "$line")
     suite=$(fact deb_suite "$line")
     # A chroot is made before the builds start, not by two at once.
@@ -264,7 +274,7 @@ rpm_for() {
 }
 while read -r line; do
     rpm_arch=$(fact rpm_arch "$line")
-    if [ "$(fact system "$line")" != Linux ] || [ -z "$rpm_arch" ]; then
+    if [ "$(fact system "$line")" != Linux ] || [ -z "$rpm_arch" ] || ! wanted rpm; then
         continue
     fi
     triplet=$(fact triplet "$line")
@@ -298,6 +308,7 @@ archive() {
 
 echo "== Linux tarballs and the Windows zip"
 while read -r line; do
+    wanted archive || continue
     target=$(fact name "$line")
     case $(fact system "$line") in
     Linux) spawn "archive-$target" archive "$target" TGZ tar.gz tarball ;;

@@ -9,19 +9,21 @@
 # toolchain is not the one a .buildinfo or an SBOM names, it says which
 # package versions differ. A target of another Debian suite needs a chroot,
 # and so root; as a normal user it is skipped, saying so.
-# Usage: packaging/verify.sh [--key KEYFILE] [--target NAME]... DIR
+# Usage: packaging/verify.sh [--key KEYFILE] [--target NAME]... [--kind KIND]... DIR
+# (--target and --kind narrow the rebuild as they do release.sh's.)
 set -euo pipefail
-key="" dir="" only=()
+key="" dir="" only=() kinds=()
 while [ $# -gt 0 ]; do
     case $1 in
     --key) key=$(realpath "${2:?--key needs a file}") && shift ;;
     --target) only+=("${2:?--target needs a name}") && shift ;;
+    --kind) kinds+=(--kind "${2:?--kind needs deb, rpm or archive}") && shift ;;
     -*) echo "verify.sh: unknown option $1" >&2 && exit 2 ;;
     *) dir=$(realpath "$1") ;;
     esac
     shift
 done
-[ -n "$dir" ] || { echo "usage: verify.sh [--key KEYFILE] [--target NAME]... DIR" >&2 && exit 2; }
+[ -n "$dir" ] || { echo "usage: verify.sh [--key KEYFILE] [--target NAME]... [--kind KIND]... DIR" >&2 && exit 2; }
 export LC_ALL=C
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -79,7 +81,7 @@ done <<<"$targets"
 ((${#chosen[@]})) || fail "this machine can rebuild nothing of the release"
 
 echo "== rebuilding from $tarball with SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH"
-"$source/packaging/release.sh" --source "$dir/$tarball" --nocheck "${chosen[@]}" --dist "$tmp/rebuilt" \
+"$source/packaging/release.sh" --source "$dir/$tarball" --nocheck "${chosen[@]}" "${kinds[@]}" --dist "$tmp/rebuilt" \
     >"$tmp/rebuild.log" 2>&1 || { tail -n 40 "$tmp/rebuild.log"; fail "the rebuild failed"; }
 
 # rpm_unsigned FILE: an .rpm's header and payload, without its lead and its
