@@ -17,6 +17,8 @@
 #   --kind KIND       build only the source packages and the artifacts of
 #                     KIND: deb, rpm or archive; may be given more than once
 #   --nocheck         skip the tests that the package builds run
+#   --available       skip, saying so, a .deb of another Debian suite when
+#                     not root, as its chroot takes root
 #   --dist DIR        write the release there, not into dist/
 #   --needs           print the foreign architectures and packages it needs
 #                     here, then stop
@@ -37,7 +39,7 @@ fail() {
 # shellcheck source=packaging/targets.sh
 . packaging/targets.sh
 
-sign="" source_tarball="" nocheck=false dist=$root/dist only=() kinds=()
+sign="" source_tarball="" nocheck=false dist=$root/dist only=() kinds=() available=false
 while [ $# -gt 0 ]; do
     case $1 in
     --sign) sign=${2:?--sign needs a key} && shift ;;
@@ -48,6 +50,7 @@ while [ $# -gt 0 ]; do
         shift
         ;;
     --nocheck) nocheck=true ;;
+    --available) available=true ;;
     --dist) dist=$(realpath -m "${2:?--dist needs a folder}") && shift ;;
     --needs) needs_only=true ;;
     *) fail "unknown option $1 (see the comment at the top)" ;;
@@ -231,6 +234,10 @@ while read -r line; do
     { [ "$(fact system "$line")" = Linux ] && wanted deb; } || continue
     arch=$(fact deb_arch "$line")
     suite=$(fact deb_suite "$line")
+    if other_suite "$suite" && $available && [ "$(id -u)" -ne 0 ]; then
+        echo "skipped: the .deb for $arch, built in a chroot of Debian $suite, which takes root"
+        continue
+    fi
     # A chroot is made before the builds start, not by two at once.
     ! other_suite "$suite" || chroot_for "$suite" "$arch" >/dev/null
     spawn "deb-$arch" deb "$arch" "$suite"
