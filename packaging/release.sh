@@ -136,6 +136,14 @@ spec_version=$(sed -n 's/^Version: *//p' "$spec")
 [ "$spec_version" = "$version" ] ||
     fail "packaging/rpm/name-dialogue.spec is at version $spec_version, the project at $version"
 
+# Archives and the source RPM record the owner of their files: as root, so
+# that a normal user's build gives the same bytes as root's.
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+    command -v fakeroot >/dev/null || fail "a build as a normal user needs fakeroot, for the archives' owners"
+    as_root=(fakeroot)
+fi
+
 # Builds run one a core at once; each keeps its log, and a failed one
 # stops the release once all have ended, showing the end of its log.
 jobs=()
@@ -259,7 +267,7 @@ rpmbuild=(rpmbuild --nodeps --quiet
 ! $nocheck || rpmbuild+=(--nocheck)
 # A source RPM keeps its spec as parsed, with the folders it was made in:
 # they are named relative to the top folder, so that any clone gives one.
-(cd "$work/rpm" && "${rpmbuild[@]}" --define "_topdir ." -bs "$spec" >/dev/null)
+(cd "$work/rpm" && "${as_root[@]}" "${rpmbuild[@]}" --define "_topdir ." -bs "$spec" >/dev/null)
 cp "$work/rpm"/SRPMS/*.src.rpm "$dist/"
 host_cpu=$(rpm --eval '%{_host_cpu}')
 # rpm ARCH [OPTION...]: the .rpm for ARCH, in a top folder of its own.
@@ -301,7 +309,7 @@ archive() {
     cmake -S "$src" -B "$dir" -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release \
         --toolchain "$src/cmake/targets/$1.cmake" </dev/null
     cmake --build "$dir" </dev/null
-    (cd "$dir" && cpack -G "$2" </dev/null)
+    (cd "$dir" && "${as_root[@]}" cpack -G "$2" </dev/null)
     cp "$dir"/*."$3" "$dist/"
     local file program=bin/name-dialogue
     file=$(echo "$dir"/*."$3")
