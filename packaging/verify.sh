@@ -151,7 +151,7 @@ for record in ./*.buildinfo ./*.cdx.json; do
         jail=$(jail_of "${arch##*_}")
     fi
     if [ -n "$jail" ] && { [ ! -d "$jail" ] || [ "$(id -u)" -ne 0 ]; }; then
-        echo "${record#./}: built in a chroot that is not here" >>"$notes"
+        echo "${record#./}: built in a chroot of another suite, which takes root and is not looked at here" >>"$notes"
         continue
     fi
     if [[ $record == *.buildinfo ]]; then
