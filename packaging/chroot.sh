@@ -15,11 +15,18 @@ other_suite() {
     [ -n "$1" ] && [ "$1" != "$host_suite" ]
 }
 
+# chroot_dir SUITE ARCH: where the chroot of SUITE for building for ARCH is
+# kept, whether or not it has been made.
+chroot_dir() {
+    local cache=${XDG_CACHE_HOME:-${HOME:-/root}/.cache}
+    echo "${NAME_DIALOGUE_CHROOTS:-$cache/name-dialogue/chroots}/$1-$host_arch-$2"
+}
+
 # chroot_for SUITE ARCH: the chroot of SUITE for this machine that can cross
 # build for ARCH and run ARCH's programs, made on first use.
 chroot_for() {
-    local cache=${XDG_CACHE_HOME:-${HOME:-/root}/.cache}
-    local dir=${NAME_DIALOGUE_CHROOTS:-$cache/name-dialogue/chroots}/$1-$host_arch-$2
+    local dir
+    dir=$(chroot_dir "$1" "$2")
     if [ ! -d "$dir" ]; then
         [ "$(id -u)" -eq 0 ] || fail "building for $2 in $1 takes root, for its chroot"
         command -v mmdebstrap >/dev/null || fail "mmdebstrap is needed to build for $2 in $1"
@@ -37,8 +44,8 @@ chroot_for() {
 # as a user has it, with curl and sudo for the README's steps; made on first
 # use, like the chroots above, and unpacked afresh by each check.
 client_chroot() {
-    local cache=${XDG_CACHE_HOME:-${HOME:-/root}/.cache}
-    local file=${NAME_DIALOGUE_CHROOTS:-$cache/name-dialogue/chroots}/$1-$host_arch-client.tar
+    local file
+    file=$(chroot_dir "$1" client).tar
     if [ ! -f "$file" ]; then
         [ "$(id -u)" -eq 0 ] || fail "a chroot of $1 takes root"
         command -v mmdebstrap >/dev/null || fail "mmdebstrap is needed for a chroot of $1"

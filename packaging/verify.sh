@@ -119,7 +119,7 @@ jail_of() {
     local suite
     suite=$(fact deb_suite "$(grep " deb_arch=$1 " <<<"$targets")")
     other_suite "$suite" || return 0
-    echo "${NAME_DIALOGUE_CHROOTS:-${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/name-dialogue/chroots}/$suite-$host_arch-$1"
+    chroot_dir "$suite" "$1"
 }
 # installed PACKAGE ARCH [JAIL]: the version of PACKAGE installed here, or in
 # JAIL, for ARCH if it is of one; "none" where it is not installed.
