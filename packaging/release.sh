@@ -111,8 +111,8 @@ if [ -z "$source_tarball" ]; then
     export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
     mkdir "$work/commit"
     git -c tar.umask=0022 archive --format=tar HEAD | tar -xf - -C "$work/commit"
-    cmake -S "$work/commit" -B "$work/commit-names" -DBUILD_TESTING=OFF -DNAME_DIALOGUE_STATIC=OFF >/dev/null
-    name=$(sed -n 's/^set(CPACK_SOURCE_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$work/commit-names/CPackSourceConfig.cmake")
+    cmake -S "$work/commit" -B "$work/names" -DBUILD_TESTING=OFF -DNAME_DIALOGUE_STATIC=OFF >/dev/null
+    name=$(sed -n 's/^set(CPACK_SOURCE_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$work/names/CPackSourceConfig.cmake")
     [ -n "$name" ] || fail "CMake names no source package"
     source_tarball=$dist/$name.tar.gz
     git -c tar.umask=0022 archive --format=tar --prefix="$name/" HEAD | gzip -9n >"$source_tarball"
@@ -124,8 +124,10 @@ fi
 tar -xzf "$dist/$name.tar.gz" -C "$work"
 src=$work/$name
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(stat -c %Y "$src/CMakeLists.txt")}
-# The project names its version; the packaging must agree.
-cmake -S "$src" -B "$work/names" -DBUILD_TESTING=OFF -DNAME_DIALOGUE_STATIC=OFF >/dev/null
+# The project names its version; the packaging must agree. The commit's
+# files, configured above, are the tarball's.
+[ -f "$work/names/CPackConfig.cmake" ] ||
+    cmake -S "$src" -B "$work/names" -DBUILD_TESTING=OFF -DNAME_DIALOGUE_STATIC=OFF >/dev/null
 version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$work/names/CPackConfig.cmake")
 [ "$name" = "name-dialogue-$version" ] || fail "$name.tar.gz holds name-dialogue ${version:-of no version}"
 debian_version=$(dpkg-parsechangelog -l "$src/packaging/debian/changelog" -S Version)
