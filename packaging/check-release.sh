@@ -3,8 +3,9 @@
 # would: that SHA256SUMS lists every file; lintian and rpmlint on every
 # package; each package's metadata and files; and the released test suite
 # against the program of every artifact that no package build tested, under
-# its target's emulator. Installs and removes this machine's .deb, and runs
-# autopkgtest, so it is for a machine of one's own or CI, as root. It takes
+# its target's emulator. Installs and removes this machine's .deb with dpkg,
+# and runs autopkgtest in a testbed of its own, so it is for a machine of
+# one's own or CI, as root. It takes
 # the release for one built with its tests; packaging/verify.sh rebuilds it.
 # Usage: packaging/check-release.sh [--repeat N] [--key KEYFILE] [DIST]
 #   --repeat N     run the tests that meet another process's timing N times
@@ -184,12 +185,18 @@ if [ -f "$dist/SHA256SUMS.asc" ]; then
     echo "SHA256SUMS.asc and $(find "$dist" -maxdepth 1 -name '*.rpm' | wc -l) .rpms verified"
 fi
 
-# autopkgtest spends its time in apt, so it runs beside the checks below. It
-# installs this machine's .deb, as apt does, and leaves it installed here.
+# autopkgtest spends its time in apt, so it runs beside the checks below, in
+# a throwaway testbed unpacked from a clean system: this machine's apt and
+# what it has installed play no part.
+for ids in subuid subgid; do
+    grep -qs "^$(id -un):" "/etc/$ids" ||
+        fail "autopkgtest's testbed needs subordinate ids: usermod --add-${ids}s 100000-165535 $(id -un)"
+done
+testbed=$(clean_system "$host_suite")
 (
     status=0
-    autopkgtest "$dist/name-dialogue_${debian_version}_$host_arch.deb" "$dist/$dsc" -- null \
-        >"$tmp/autopkgtest.log" 2>&1 || status=$?
+    autopkgtest "$dist/name-dialogue_${debian_version}_$host_arch.deb" "$dist/$dsc" -- \
+        unshare --tarball "$testbed" >"$tmp/autopkgtest.log" 2>&1 || status=$?
     echo "$status" >"$tmp/autopkgtest.status"
 ) &
 autopkgtest=$!
@@ -279,13 +286,12 @@ printf '%s\n' ./ ./usr/ ./usr/bin/ ./usr/bin/name-dialogue ./usr/share/ ./usr/sh
 wait "$autopkgtest" || true
 [ "$(cat "$tmp/autopkgtest.status")" = 0 ] || { cat "$tmp/autopkgtest.log"; fail "autopkgtest failed"; }
 grep -E '^suite +PASS' "$tmp/autopkgtest.log" | tail -n 1 || fail "autopkgtest did not pass: $(cat "$tmp/autopkgtest.log")"
-[ "$(dpkg-query -W -f '${Status} ${Version}' name-dialogue)" = "install ok installed $debian_version" ] ||
-    fail "autopkgtest did not leave name-dialogue $debian_version installed"
+dpkg -i "$deb" >"$tmp/dpkg.log" 2>&1 || { cat "$tmp/dpkg.log"; fail "dpkg -i ${deb##*/} failed"; }
 dialogue /usr/bin/name-dialogue
 man -w name-dialogue >/dev/null || fail "man cannot find name-dialogue(1)"
-DEBIAN_FRONTEND=noninteractive apt-get remove -y name-dialogue >/dev/null 2>&1
+dpkg -r name-dialogue >/dev/null
 for path in /usr/bin/name-dialogue /usr/share/doc/name-dialogue /usr/share/man/man1/name-dialogue.1.gz; do
-    [ ! -e "$path" ] || fail "$path is left after apt-get remove"
+    [ ! -e "$path" ] || fail "$path is left after dpkg -r"
 done
 
 # The programs of the .rpms ran the suite in %check as they were built, on

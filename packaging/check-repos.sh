@@ -10,6 +10,9 @@
 #   - updates from indexes signed by an old and a new key, holding either;
 #   - installs every other architecture's .deb through multiarch and runs
 #     its program under qemu-user.
+# The clean systems' apt knows only the project's repository, so that every
+# apt-get update here is about that repository alone (see clean_system in
+# packaging/chroot.sh).
 # Then dnf checks the rpm repository's signed metadata and refuses a changed
 # one, rpm -K checks a downloaded .rpm, and gpgv and sha256sum check the
 # release's folder. The newer version is made from the release's source
@@ -173,8 +176,9 @@ for suite in "$host_suite" $(while read -r line; do
 done <<<"$targets" | sort -u); do
     echo "== Debian $suite: install by the README, refuse what is wrong, upgrade"
     client=$tmp/client-$suite
+    system=$(clean_system "$suite")
     mkdir "$client"
-    tar -xf "$(client_chroot "$suite")" -C "$client"
+    tar -xf "$system" -C "$client"
     # The README's commands as a user types them, who answers yes.
     echo 'APT::Get::Assume-Yes "true";' >"$client/etc/apt/apt.conf.d/90yes"
     # The chroot has no /dev/pts for dpkg's log of its output.
@@ -212,21 +216,10 @@ done <<<"$targets" | sort -u); do
     done
     echo "$suite: indexes signed by two keys updated with either"
 
-    # Every other architecture of this suite, through multiarch.
-    foreign=()
-    while read -r line; do
-        s=$(fact deb_suite "$line")
-        arch=$(fact deb_arch "$line")
-        if [ "$(fact system "$line")" = Linux ] && [ "$arch" != "$host_arch" ] && [ "${s:-$host_suite}" = "$suite" ]; then
-            foreign+=("$line")
-        fi
-    done <<<"$targets"
-    for line in "${foreign[@]}"; do
-        inside dpkg --add-architecture "$(fact deb_arch "$line")"
-    done
-    ((${#foreign[@]} == 0)) || apt_quiet update
-    for line in "${foreign[@]}"; do
-        arch=$(fact deb_arch "$line")
+    # Every other architecture of this suite, through multiarch; the clean
+    # system has them, with their runtime libraries.
+    for arch in $(inside dpkg --print-foreign-architectures); do
+        line=$(grep " deb_arch=$arch " <<<"$targets")
         qemu=$(fact emulator "$line")
         qemu=${qemu%%,*}
         cp "$(command -v "$qemu")" "$client/usr/bin/"
