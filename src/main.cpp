@@ -29,7 +29,7 @@ public:
     void check()
     {
         int error = errno;
-        if (!readFailed && std::ferror(stdin) != 0) {
+        if (!readFailed && standardInputFailed()) {
             readFailed = true;
             readError = error;
             // A prompt flush that failed in the same read has lost its errno.
@@ -49,6 +49,7 @@ public:
     {
         // Whatever is still buffered goes out, then the streams' own flags
         // have the last word, so that a failure no step noticed still counts.
+        endConsoleText();
         (void)std::fflush(stdout);
         check();
         // Closing is where some file systems first report a lost write.
@@ -91,6 +92,7 @@ void readName(std::string& name)
 int main()
 {
     StreamFailures failures;
+    beginConsoleText();
     try {
         std::string lastName;
         std::string firstName;

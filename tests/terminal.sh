@@ -2,6 +2,12 @@
 # A run at a real terminal: a private tmux server types the answers only once
 # each prompt is on the screen, then reads the screen back.
 # Usage: terminal.sh EXE answers|end-of-input
+# For Windows, a run at Wine's console, from a case of console/: CASE.typed
+# is typed there, or the keys of CASE.keys are put into its input by the
+# helper inject-keys.exe (NAME_DIALOGUE_INJECT_KEYS), for what a terminal
+# cannot type; standard output then goes to a file that must hold CASE.out
+# byte for byte, or to the screen, which must show the answers as typed.
+# Usage: terminal.sh EXE console CASE default|CODEPAGE file|screen
 exe=$1
 # shellcheck source=tests/lib.sh
 . "${0%/*}/lib.sh"
@@ -36,17 +42,62 @@ raw() {
     stty -a <"$pane" | grep -q -- '-icanon'
 }
 
+# Wine's console turns the terminal's line editing off and takes keys typed
+# before that for others (Enter arrives as Ctrl-J): type only once it has.
+wait_for_console() {
+    pane=$($tmux display -p '#{pane_tty}')
+    within raw || fail "the terminal never left line editing under Wine:$nl$($tmux capture-pane -p)"
+}
+
+# windows PATH: PATH as Wine's programs name it.
+windows() {
+    printf 'Z:%s' "$1" | tr / '\\'
+}
+
+if [ "$2" = console ]; then
+    on_windows || fail "a console case is for Windows"
+    case=${0%/*}/console/$3
+    command=$(windows "$exe")
+    if [ -f "$case.keys" ]; then
+        helper=${NAME_DIALOGUE_INJECT_KEYS:-}
+        [ -f "$helper" ] || skip "no inject-keys.exe, which a compiler for Windows builds, at '$helper'"
+        command="$(windows "$helper") $command $(tr '\n' ' ' <"$case.keys")"
+    fi
+    [ "$5" = screen ] || command="$command > $(windows "$tmp/out")"
+    [ "$4" = default ] || command="chcp $4 >nul & $command"
+    # Wine's console breaks long lines itself: the pane is wide enough for all.
+    $tmux new-session -d -x 6000 -y 8 "$NAME_DIALOGUE_EMULATOR cmd /c \"$command\"; echo \"exit status \$?\"; sleep 60"
+    if [ -f "$case.typed" ]; then
+        wait_for_console
+        while IFS= read -r line; do
+            $tmux send-keys -l "$line"
+            $tmux send-keys Enter
+        done <"$case.typed"
+    fi
+    wait_for "exit status"
+    [ "$(printf '%s\n' "$screen" | sed -n 's/^exit status //p')" = 0 ] || fail "screen:$nl$screen"
+    if [ "$5" = file ]; then
+        cmp -s "$case.out" "$tmp/out" || fail "standard output differs:$nl$(od -c "$tmp/out" | head -n 20)"
+    else
+        # The screen shows each answer after its prompt, then the results;
+        # Wine draws a character beyond the BMP as two U+FFFD.
+        results=$(LC_ALL=C sed 's/\r$//; 1s/^Please enter your first name: Please enter your last name: //' "$case.out")
+        expected=$(printf '%s\n' "$results" | sed 's/^First name is:/Please enter your first name:/
+            s/^Last name is:/Please enter your last name:/'
+            printf '%s\nexit status 0\n' "$results")
+        expected=$(printf '%s\n' "$expected" | LC_ALL=C sed 's/\xf0[\x80-\xbf]\{3\}/\xef\xbf\xbd\xef\xbf\xbd/g')
+        screen=$($tmux capture-pane -p | sed -n "1,$(printf '%s\n' "$expected" | wc -l)p")
+        [ "$screen" = "$expected" ] || fail "screen:$nl$screen${nl}expected:$nl$expected"
+    fi
+    exit 0
+fi
+
 if [ "$2" = end-of-input ] && on_windows; then
-    skip "Wine's console reads Ctrl-Z and Enter as an empty line, where Windows ends the input"
+    skip "Wine's console drops a typed Ctrl-Z, which ends the input at a Windows console; console/ puts it in"
 fi
 $tmux new-session -d -x 100 -y 8 "${NAME_DIALOGUE_EMULATOR:-} '$exe'; echo \"exit status \$?\"; sleep 60"
 wait_for "Please enter your first name:"
-# Wine's console turns the terminal's line editing off and takes keys typed
-# before that for others (Enter arrives as Ctrl-J): type only once it has.
-if on_windows; then
-    pane=$($tmux display -p '#{pane_tty}')
-    within raw || fail "the terminal never left line editing under Wine"
-fi
+! on_windows || wait_for_console
 case $2 in
 answers)
     $tmux send-keys -l "Ada Lovelace"
