@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 // Terminals, files and pipes are all bytes here.
-void beginConsoleText() {}
+void beginConsoleText() { }
 
-void endConsoleText() {}
+void endConsoleText() { }
 
 bool standardInputFailed() { return std::ferror(stdin) != 0; }
 

@@ -20,22 +20,12 @@ namespace {
 // are the numbers themselves.
 // NOLINTBEGIN(*-magic-numbers, cppcoreguidelines-pro-bounds-*, *-avoid-c-arrays)
 
-constexpr char32_t replacement = 0xFFFD;
-
-int errnoFor(DWORD error)
+void setErrno()
 {
-    switch (error) {
-    case ERROR_INVALID_HANDLE:
-        return EBADF;
-    case ERROR_BROKEN_PIPE:
-    case ERROR_NO_DATA:
-        return EPIPE;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-        return ENOMEM;
-    default:
-        return EIO;
-    }
+    const DWORD error = GetLastError();
+    errno = error == ERROR_INVALID_HANDLE                      ? EBADF
+        : error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA ? EPIPE
+                                                               : EIO;
 }
 
 HANDLE consoleBehind(DWORD stream)
@@ -43,59 +33,6 @@ HANDLE consoleBehind(DWORD stream)
     HANDLE handle = GetStdHandle(stream);
     DWORD mode = 0;
     return handle != nullptr && GetConsoleMode(handle, &mode) != 0 ? handle : nullptr;
-}
-
-bool isHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool isLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-char* putUtf8(char32_t c, char* out)
-{
-    if (c < 0x80) {
-        *out++ = static_cast<char>(c);
-    } else if (c < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (c >> 6));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        *out++ = static_cast<char>(0xE0 | (c >> 12));
-        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        *out++ = static_cast<char>(0xF0 | (c >> 18));
-        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
-// Decodes the UTF-8 sequence that starts at `in` into c and returns its
-// length, or 0 if `end` cuts it short. A byte that starts no valid sequence
-// decodes as one U+FFFD.
-std::size_t decodeUtf8(const char* in, const char* end, char32_t& c)
-{
-    const auto lead = static_cast<unsigned char>(in[0]);
-    const std::size_t length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
-    c = replacement;
-    if (length == 0) {
-        return 1;
-    }
-    char32_t value = length == 1 ? lead : lead & (0x7FU >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        if (in + i == end) {
-            return 0;
-        }
-        const auto next = static_cast<unsigned char>(in[i]);
-        if ((next & 0xC0U) != 0x80U) {
-            return 1;
-        }
-        value = (value << 6) | (next & 0x3FU);
-    }
-    constexpr char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (value >= least[length] && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF)) {
-        c = value;
-        return length;
-    }
-    return 1;
 }
 
 class ConsoleInput : public std::streambuf {
@@ -125,50 +62,46 @@ private:
         DWORD count = 0;
         if (kept != 0) {
             units[count++] = kept;
+            kept = 0;
         }
         DWORD read = 0;
         if (ReadConsoleW(console, units + count, unitsPerRead, &read, nullptr) == 0) {
             readFailed = true;
-            errno = errnoFor(GetLastError());
+            setErrno();
             return false;
         }
         // Ctrl-Z, then Enter, at the start of a line ends the input.
-        if (read == 0 || (atLineStart && units[count] == 0x1A)) {
-            ended = true;
-            read = 0;
-        }
-        count += read;
-        kept = 0;
+        ended = read == 0 || (atLineStart && units[count] == 0x1A);
+        count += ended ? 0 : read;
         // Half a surrogate pair, or CR without its LF yet, waits for the rest.
-        if (!ended && count > 0 && (isHighSurrogate(units[count - 1]) || units[count - 1] == L'\r')) {
+        const wchar_t last = count > 0 ? units[count - 1] : 0;
+        if (!ended && ((last >= 0xD800 && last <= 0xDBFF) || last == L'\r')) {
             kept = units[--count];
         }
-        char* out = bytes;
+        DWORD folded = 0;
         for (DWORD i = 0; i < count; ++i) {
-            char32_t c = units[i];
-            if (c == L'\r' && i + 1 < count && units[i + 1] == L'\n') {
-                continue;
+            if (units[i] != L'\r' || i + 1 == count || units[i + 1] != L'\n') {
+                units[folded++] = units[i];
             }
-            if (isHighSurrogate(c) && i + 1 < count && isLowSurrogate(units[i + 1])) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(units[++i]) - 0xDC00);
-            } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
-                c = replacement;
-            }
-            out = putUtf8(c, out);
         }
-        if (out != bytes) {
-            atLineStart = out[-1] == '\n';
+        // A lone surrogate becomes U+FFFD.
+        const int length = folded == 0
+            ? 0
+            : WideCharToMultiByte(
+                CP_UTF8, 0, units, static_cast<int>(folded), bytes, sizeof bytes, nullptr, nullptr);
+        if (length > 0) {
+            atLineStart = bytes[length - 1] == '\n';
         }
-        setg(bytes, bytes, out);
-        return out != bytes || !ended;
+        setg(bytes, bytes, bytes + length);
+        return length > 0 || !ended;
     }
 
     HANDLE console = nullptr;
     bool readFailed = false;
-    wchar_t kept = 0;
-    bool atLineStart = true;
     bool ended = false;
-    // A unit gives at most three bytes; a pair, two units, gives four.
+    bool atLineStart = true;
+    wchar_t kept = 0;
+    // A unit gives at most three bytes.
     char bytes[3 * (unitsPerRead + 1)] = {};
 };
 
@@ -199,47 +132,44 @@ protected:
     int sync() override { return writeOut(false) ? 0 : -1; }
 
 private:
-    // Writes what is held as UTF-16, but for the start of a sequence that
-    // the next write completes.
+    // Writes what is held as UTF-16, but for the start of a sequence that a
+    // later write completes; anything else that is not UTF-8 is U+FFFD.
     bool writeOut(bool last)
     {
-        const char* in = pbase();
-        const char* end = pptr();
-        DWORD count = 0;
-        while (in < end) {
-            char32_t c = 0;
-            std::size_t length = decodeUtf8(in, end, c);
-            if (length == 0) {
-                if (!last) {
-                    break;
-                }
-                length = 1;
+        char* end = pptr();
+        if (!last) {
+            char* lead = end;
+            while (lead > pbase() && end - lead < 4
+                && (static_cast<unsigned char>(lead[-1]) & 0xC0U) == 0x80U) {
+                --lead;
             }
-            in += length;
-            if (c >= 0x10000) {
-                units[count++] = static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
-                c = 0xDC00 + ((c - 0x10000) & 0x3FF);
-            }
-            units[count++] = static_cast<wchar_t>(c);
+            const auto byte = lead > pbase() ? static_cast<unsigned char>(lead[-1]) : 0U;
+            const std::ptrdiff_t needs = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+            end = end - lead + 1 < needs ? lead - 1 : end;
         }
-        for (DWORD done = 0; done < count;) {
+        const int count = end == pbase() ? 0
+                                         : MultiByteToWideChar(CP_UTF8, 0, pbase(),
+                                             static_cast<int>(end - pbase()), units, sizeof bytes);
+        for (int done = 0; done < count;) {
             DWORD written = 0;
-            if (WriteConsoleW(console, units + done, count - done, &written, nullptr) == 0) {
-                errno = errnoFor(GetLastError());
+            if (WriteConsoleW(
+                    console, units + done, static_cast<DWORD>(count - done), &written, nullptr)
+                == 0) {
+                setErrno();
                 return false;
             }
-            done += written;
+            done += static_cast<int>(written);
         }
-        const auto rest = static_cast<std::size_t>(end - in);
-        std::memmove(bytes, in, rest);
+        const auto rest = static_cast<int>(pptr() - end);
+        std::memmove(bytes, end, static_cast<size_t>(rest));
         setp(bytes, bytes + sizeof bytes);
-        pbump(static_cast<int>(rest));
+        pbump(rest);
         return true;
     }
 
     HANDLE console = nullptr;
     char bytes[4096] = {};
-    // A byte gives at most one unit; four bytes, two.
+    // A byte gives at most one unit.
     wchar_t units[sizeof bytes] = {};
 };
 

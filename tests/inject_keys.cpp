@@ -27,8 +27,8 @@ bool press(HANDLE input, wchar_t unit, WORD key)
 
 int wmain(int argc, wchar_t** argv)
 {
-    HANDLE input = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE input = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (argc < 2 || input == INVALID_HANDLE_VALUE) {
         return 125;
     }
@@ -46,7 +46,9 @@ int wmain(int argc, wchar_t** argv)
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (CreateProcessW(argv[1], nullptr, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process) == 0) {
+    if (CreateProcessW(
+            argv[1], nullptr, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)
+        == 0) {
         return 125;
     }
     DWORD status = 125;
