@@ -51,7 +51,7 @@ wait_for_console() {
 
 # windows PATH: PATH as Wine's programs name it.
 windows() {
-    printf 'Z:%s' "$1" | tr / '\\'
+    printf 'Z:%s' "$1" | tr / '\134'
 }
 
 if [ "$2" = console ]; then
