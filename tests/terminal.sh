@@ -12,6 +12,9 @@ exe=$1
 # shellcheck source=tests/lib.sh
 . "${0%/*}/lib.sh"
 need tmux
+# The terminal is UTF-8, and what runs in it is told so: Wine reads and
+# draws the terminal's bytes in the locale's character set.
+export LC_ALL=C.UTF-8
 tmux="tmux -S $tmp/socket -f /dev/null"
 trap '$tmux kill-server 2>/dev/null; rm -rf "$tmp"' EXIT
 
