@@ -2,8 +2,8 @@
 # A run at a real terminal: a private tmux server types the answers only once
 # each prompt is on the screen, then reads the screen back.
 # Usage: terminal.sh EXE answers|end-of-input
-# For Windows, a run at Wine's console, from a case of console/: CASE.typed
-# is typed there, or the keys of CASE.keys are put into its input by the
+# For Windows, a run at Wine's console, from a case of console/: CASE.in is
+# typed there, or the keys of CASE.keys are put into its input by the
 # helper inject-keys.exe (NAME_DIALOGUE_INJECT_KEYS), for what a terminal
 # cannot type; standard output then goes to a file that must hold CASE.out
 # byte for byte, or to the screen, which must show the answers as typed.
@@ -70,12 +70,12 @@ if [ "$2" = console ]; then
     [ "$4" = default ] || command="chcp $4 >nul & $command"
     # Wine's console breaks long lines itself: the pane is wide enough for all.
     $tmux new-session -d -x 6000 -y 8 "$NAME_DIALOGUE_EMULATOR cmd /c \"$command\"; echo \"exit status \$?\"; sleep 60"
-    if [ -f "$case.typed" ]; then
+    if [ -f "$case.in" ]; then
         wait_for_console
         while IFS= read -r line; do
             $tmux send-keys -l "$line"
             $tmux send-keys Enter
-        done <"$case.typed"
+        done <"$case.in"
     fi
     wait_for "exit status"
     [ "$(printf '%s\n' "$screen" | sed -n 's/^exit status //p')" = 0 ] || fail "screen:$nl$screen"
