@@ -235,7 +235,7 @@ deb() {
 
 echo "== Debian packages"
 while read -r kind what; do
-    if [ "$kind" = package ] &&
+    if wanted deb && [ "$kind" = package ] &&
         ! dpkg-query -W -f '${Status}' "$what" 2>/dev/null | grep -q 'ok installed'; then
         fail "the .debs need $what (see packaging/release.sh --needs)"
     fi
