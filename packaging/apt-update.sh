@@ -6,14 +6,9 @@
 # lines, and is not a failure: what cannot then be installed is.
 # APT_CONFIG, as mmdebstrap's hooks set it, points it at another system's apt.
 # Usage: packaging/apt-update.sh [APT-GET OPTION]...
-set -uo pipefail
-case ${1:-} in -h | --help)
-    sed -n '2,/^# Usage/s/^# \{0,1\}//p' "$0"
-    exit 0
-    ;;
-esac
-log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+# shellcheck source=packaging/lib.sh
+. "$(dirname "$0")/lib.sh"
+log=$tmp/log
 for try in 1 2 3 4; do
     if apt-get "$@" update >"$log" 2>&1; then
         exit 0

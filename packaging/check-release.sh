@@ -12,8 +12,8 @@
 #                  more against the programs of one emulated target and Windows
 #   --key KEYFILE  the public key that signed the release, which a signed
 #                  release needs: SHA256SUMS.asc and every .rpm must verify
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=packaging/lib.sh
+. "$(dirname "$0")/lib.sh"
 repeat=0 key=""
 while [ $# -gt 1 ]; do
     case $1 in
@@ -29,13 +29,6 @@ export LC_ALL=C
 # The static programs of one target under qemu and one under Wine stand
 # for their kind.
 repeat_targets=$'linux-arm64\nwindows'
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-
-fail() {
-    echo "check-release.sh: $*" >&2
-    exit 1
-}
 # shellcheck source=packaging/chroot.sh
 . packaging/chroot.sh
 # shellcheck source=packaging/targets.sh

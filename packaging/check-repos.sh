@@ -20,26 +20,13 @@
 # As root, with a GnuPG home of its own (GNUPGHOME) that holds KEY, the key
 # that signed DIST; it makes two more keys there.
 # Usage: packaging/check-repos.sh --key KEY [DIST]
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-[ "${1:-}" = --key ] || { echo "usage: check-repos.sh --key KEY [DIST]" >&2 && exit 2; }
+# shellcheck source=packaging/lib.sh
+. "$(dirname "$0")/lib.sh"
+[ "${1:-}" = --key ] || usage
 key=$2
 dist=$(realpath "${3:-$root/dist}")
 cd "$root"
 export LC_ALL=C
-tmp=$(mktemp -d)
-server=""
-cleanup() {
-    [ -z "$server" ] || kill "$server" 2>/dev/null || true
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap "exit 1" TERM INT
-
-fail() {
-    echo "check-repos.sh: $*" >&2
-    exit 1
-}
 # shellcheck source=packaging/chroot.sh
 . packaging/chroot.sh
 # shellcheck source=packaging/targets.sh
@@ -51,7 +38,6 @@ stranger_key=$(packaging/throwaway-key.sh stranger)
 echo "== a web server on 127.0.0.1 for the published tree"
 ln -s v1 "$tmp/served"
 python3 -u -m http.server --bind 127.0.0.1 --directory "$tmp/served" 0 >"$tmp/server.log" 2>&1 &
-server=$!
 for _ in $(seq 50); do
     port=$(sed -n 's/^Serving HTTP on 127\.0\.0\.1 port \([0-9]*\) .*/\1/p' "$tmp/server.log")
     [ -z "$port" ] || break
@@ -65,7 +51,7 @@ serve() {
 }
 
 echo "== a newer version, from the release's source tarball"
-tarball=$(awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' "$dist/SHA256SUMS")
+tarball=$(release_tarball "$dist/SHA256SUMS")
 version=${tarball#name-dialogue-}
 version=${version%.tar.gz}
 newer=${version%.*}.$((${version##*.} + 1))

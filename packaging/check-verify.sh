@@ -6,18 +6,12 @@
 # SHA256SUMS rewritten to match, the sums pass and verify.sh must name that
 # tarball and fail.
 # Usage: packaging/check-verify.sh --key KEY [DIST]
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-[ "${1:-}" = --key ] || { echo "usage: check-verify.sh --key KEY [DIST]" >&2 && exit 2; }
+# shellcheck source=packaging/lib.sh
+. "$(dirname "$0")/lib.sh"
+[ "${1:-}" = --key ] || usage
 key=$2
 dist=$(realpath "${3:-$root/dist}")
 export LC_ALL=C
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-fail() {
-    echo "check-verify.sh: $*" >&2
-    exit 1
-}
 gpg --batch --armor --export "$key" >"$tmp/key.asc"
 
 echo "== verify.sh on a copy of the release"

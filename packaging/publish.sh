@@ -14,20 +14,15 @@
 # during a change of key, give the old and the new one, and a user holding
 # either updates without a warning.
 # Usage: packaging/publish.sh --key KEY [--key KEY] --url URL [--dist DIST] DIR
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-
-fail() {
-    echo "publish.sh: $*" >&2
-    exit 1
-}
+# shellcheck source=packaging/lib.sh
+. "$(dirname "$0")/lib.sh"
 keys=() url="" dist=$root/dist dir=""
 while [ $# -gt 0 ]; do
     case $1 in
     --key) keys+=("${2:?--key needs a key}") && shift ;;
     --url) url=${2:?--url needs a URL} && shift ;;
     --dist) dist=$(realpath "${2:?--dist needs a folder}") && shift ;;
-    -*) fail "unknown option $1 (see the comment at the top)" ;;
+    -*) usage ;;
     *)
         [ -z "$dir" ] || fail "one DIR only"
         dir=$1
@@ -35,7 +30,7 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
-{ ((${#keys[@]})) && [ -n "$url" ] && [ -n "$dir" ]; } || fail "usage: publish.sh --key KEY [--key KEY] --url URL [--dist DIST] DIR"
+{ ((${#keys[@]})) && [ -n "$url" ] && [ -n "$dir" ]; } || usage
 url=${url%/}
 for key in "${keys[@]}"; do
     gpg --batch --list-secret-keys "$key" >/dev/null 2>&1 || fail "GnuPG holds no secret key $key"
@@ -50,13 +45,12 @@ umask 022
     fail "$dist holds no signed release: run packaging/release.sh --sign KEY"
 signers=()
 for key in "${keys[@]}"; do signers+=(--local-user "$key"); done
-keyring=$(mktemp)
-trap 'rm -f "$keyring"' EXIT
+keyring=$tmp/keyring
 gpg --batch --export "${keys[@]}" >"$keyring"
 gpgv --keyring "$keyring" "$dist/SHA256SUMS.asc" "$dist/SHA256SUMS" 2>/dev/null ||
     fail "SHA256SUMS.asc is not a signature by a key given here"
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "$dist does not match its SHA256SUMS"
-tarball=$(awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' "$dist/SHA256SUMS")
+tarball=$(release_tarball "$dist/SHA256SUMS")
 version=${tarball#name-dialogue-}
 version=${version%.tar.gz}
 [ -n "$version" ] || fail "SHA256SUMS names no source tarball"

@@ -26,14 +26,9 @@
 # time of the tarball's files. A target whose Debian packages are in another
 # suite than this machine's is built in a chroot of that suite (see
 # packaging/chroot.sh).
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=packaging/lib.sh
+. "$(dirname "$0")/lib.sh"
 cd "$root"
-
-fail() {
-    echo "release.sh: $*" >&2
-    exit 1
-}
 # shellcheck source=packaging/chroot.sh
 . packaging/chroot.sh
 # shellcheck source=packaging/targets.sh
@@ -53,7 +48,7 @@ while [ $# -gt 0 ]; do
     --available) available=true ;;
     --dist) dist=$(realpath -m "${2:?--dist needs a folder}") && shift ;;
     --needs) needs_only=true ;;
-    *) fail "unknown option $1 (see the comment at the top)" ;;
+    *) usage ;;
     esac
     shift
 done

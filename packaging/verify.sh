@@ -11,26 +11,21 @@
 # and so root; as a normal user it is skipped, saying so.
 # Usage: packaging/verify.sh [--key KEYFILE] [--target NAME]... [--kind KIND]... DIR
 # (--target and --kind narrow the rebuild as they do release.sh's.)
-set -euo pipefail
+# shellcheck source=packaging/lib.sh
+. "$(dirname "$0")/lib.sh"
 key="" dir="" only=() kinds=()
 while [ $# -gt 0 ]; do
     case $1 in
     --key) key=$(realpath "${2:?--key needs a file}") && shift ;;
     --target) only+=("${2:?--target needs a name}") && shift ;;
     --kind) kinds+=(--kind "${2:?--kind needs deb, rpm or archive}") && shift ;;
-    -*) echo "verify.sh: unknown option $1" >&2 && exit 2 ;;
+    -*) usage ;;
     *) dir=$(realpath "$1") ;;
     esac
     shift
 done
-[ -n "$dir" ] || { echo "usage: verify.sh [--key KEYFILE] [--target NAME]... [--kind KIND]... DIR" >&2 && exit 2; }
+[ -n "$dir" ] || usage
 export LC_ALL=C
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-fail() {
-    echo "verify.sh: $*" >&2
-    exit 1
-}
 cd "$dir"
 [ -f SHA256SUMS ] || fail "$dir holds no SHA256SUMS"
 
@@ -49,7 +44,7 @@ fi
 sha256sum --quiet -c SHA256SUMS || fail "an artifact does not match SHA256SUMS"
 echo "sums: every file matches SHA256SUMS"
 
-tarball=$(awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' SHA256SUMS)
+tarball=$(release_tarball SHA256SUMS)
 [ -n "$tarball" ] || fail "SHA256SUMS names no source tarball"
 tar -xzf "$tarball" -C "$tmp"
 source=$tmp/${tarball%.tar.gz}

@@ -1,0 +1,39 @@
+# shellcheck shell=bash
+# Sourced first by every script in packaging/, with the script's arguments:
+# strict mode; root, the project's top folder; --help, which prints the
+# script's header; fail, one line on standard error and exit 1; tmp, a
+# folder of its own, removed at the end, when whatever still runs beside the
+# script is stopped too; and what several scripts read off a release.
+set -euo pipefail
+# shellcheck disable=SC2034 # for the scripts that source this one
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+case ${1:-} in -h | --help)
+    sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"
+    exit 0
+    ;;
+esac
+
+fail() {
+    echo "${0##*/}: $*" >&2
+    exit 1
+}
+
+tmp=$(mktemp -d)
+finish() {
+    jobs -p | xargs -r kill 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$tmp"
+}
+trap finish EXIT
+trap 'exit 1' TERM INT
+
+# usage: the script's own Usage line, as a wrong call's answer.
+usage() {
+    echo "usage: $(sed -n 's/^# Usage: //p' "$0" | sed -n 1p) (--help says more)" >&2
+    exit 2
+}
+
+# release_tarball SUMS: the source tarball a release's SHA256SUMS names.
+release_tarball() {
+    awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' "$1"
+}
