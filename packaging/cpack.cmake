@@ -21,6 +21,4 @@ if(WIN32)
     set(CPACK_GENERATOR ZIP)
 endif()
 
-set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build/" "/build-[^/]*/" "/dist/")
-
 include(CPack)
