@@ -1,23 +1,17 @@
 # Writes cmake/target-presets.json, which CMakePresets.json includes: a
-# configure, build, test and workflow preset for every target declared in
-# cmake/targets/, each named after its declaration. Run it after adding or
-# dropping a target; with -DCHECK=ON it changes nothing and fails when the
-# file is not what the declarations give.
+# configure, build, test and workflow preset for every target of
+# cmake/targets.cmake, each named after it. Run it after adding or dropping a
+# target; with -DCHECK=ON it changes nothing and fails when the file is not
+# what the table gives.
 # Usage: cmake [-DCHECK=ON] -P cmake/presets.cmake
-set(NAME_DIALOGUE_FACTS_ONLY ON)
-file(GLOB declarations "${CMAKE_CURRENT_LIST_DIR}/targets/*.cmake")
-list(SORT declarations)
+include("${CMAKE_CURRENT_LIST_DIR}/targets.cmake")
 
 set(configure "")
 set(build "")
 set(test "")
 set(workflow "")
-function(_name_dialogue_presets declaration)
-    include("${declaration}")
-    get_filename_component(name "${declaration}" NAME_WE)
-    if(NOT NAME_DIALOGUE_DESCRIPTION)
-        message(FATAL_ERROR "${declaration} sets no NAME_DIALOGUE_DESCRIPTION")
-    endif()
+function(_name_dialogue_presets name)
+    name_dialogue_target(${name})
     string(APPEND configure "        {\n"
         "            \"name\": \"${name}\",\n"
         "            \"inherits\": \"target\",\n"
@@ -48,8 +42,9 @@ function(_name_dialogue_presets declaration)
         set(${kind} "${${kind}}" PARENT_SCOPE)
     endforeach()
 endfunction()
-foreach(declaration IN LISTS declarations)
-    _name_dialogue_presets("${declaration}")
+foreach(row IN LISTS NAME_DIALOGUE_TARGETS)
+    string(REGEX MATCH "^[^ ]+" name "${row}")
+    _name_dialogue_presets(${name})
 endforeach()
 
 set(json "{\n    \"version\": 6,\n    \"include\": [\"common-presets.json\"],\n")
@@ -63,7 +58,7 @@ set(file "${CMAKE_CURRENT_LIST_DIR}/target-presets.json")
 if(CHECK)
     file(READ "${file}" committed)
     if(NOT committed STREQUAL json)
-        message(FATAL_ERROR "${file} does not match cmake/targets/: run cmake -P cmake/presets.cmake")
+        message(FATAL_ERROR "${file} does not match cmake/targets.cmake: run cmake -P cmake/presets.cmake")
     endif()
 else()
     file(WRITE "${file}" "${json}")

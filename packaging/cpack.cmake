@@ -6,7 +6,7 @@ set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
 
 # An archive is named after the system and the processor, as a target's
-# declaration in cmake/targets/ names it.
+# row in cmake/targets.cmake names it.
 string(TOLOWER "${CMAKE_SYSTEM_NAME}" system)
 set(processor "${CMAKE_SYSTEM_PROCESSOR}")
 if(NAME_DIALOGUE_CPU)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds a release into dist/: the source tarball; the Debian source package
 # and, from it, a .deb (with its -dbgsym and its .buildinfo) for every Linux
-# target declared in cmake/targets/; the source RPM and, from it, an .rpm for
+# target of cmake/targets.cmake; the source RPM and, from it, an .rpm for
 # every target with an RPM architecture; a tarball of the static program for
 # every Linux target; the Windows zip; beside each .deb, .rpm, tarball and
 # the zip its CycloneDX SBOM, ARTIFACT.cdx.json; and SHA256SUMS over all.
@@ -58,7 +58,7 @@ wanted() {
 }
 if ((${#only[@]})); then
     for target in "${only[@]}"; do
-        grep -q "^name=$target " <<<"$targets" || fail "no target $target in cmake/targets/"
+        grep -q "^name=$target " <<<"$targets" || fail "no target $target in cmake/targets.cmake"
     done
     targets=$(grep -E "^name=($(IFS='|' && echo "${only[*]}")) " <<<"$targets")
 fi
@@ -304,7 +304,7 @@ reap
 archive() {
     local dir=$work/$1
     cmake -S "$src" -B "$dir" -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release \
-        --toolchain "$src/cmake/targets/$1.cmake" </dev/null
+        --toolchain "$src/cmake/toolchain.cmake" -DNAME_DIALOGUE_TARGET="$1" </dev/null
     cmake --build "$dir" </dev/null
     (cd "$dir" && "${as_root[@]}" cpack -G "$2" </dev/null)
     cp "$dir"/*."$3" "$dist/"

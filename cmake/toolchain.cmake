@@ -1,13 +1,17 @@
-# Makes a target's declared facts a toolchain: Debian's cross compiler for
-# its GNU triplet, and the emulator that runs its programs here, if found.
-# With NAME_DIALOGUE_FACTS_ONLY set it does nothing, so that scripts and the
-# test suite can read a declaration without taking it as their toolchain.
-if(NAME_DIALOGUE_FACTS_ONLY)
-    return()
-endif()
+# The toolchain of the target NAME_DIALOGUE_TARGET, a row of
+# cmake/targets.cmake: its cross compiler, found by its GNU triplet, and the
+# emulator that runs its programs here, if there is one.
+# Usage: cmake --toolchain cmake/toolchain.cmake -DNAME_DIALOGUE_TARGET=NAME
+include("${CMAKE_CURRENT_LIST_DIR}/targets.cmake")
+name_dialogue_target("${NAME_DIALOGUE_TARGET}")
+# The compiler checks build projects of their own, which need the target too.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES NAME_DIALOGUE_TARGET)
 set(CMAKE_SYSTEM_NAME ${NAME_DIALOGUE_SYSTEM})
 set(CMAKE_SYSTEM_PROCESSOR ${NAME_DIALOGUE_PROCESSOR})
 set(CMAKE_CXX_COMPILER ${NAME_DIALOGUE_TRIPLET}-g++)
+if(NAME_DIALOGUE_SYSTEM STREQUAL Windows)
+    set(CMAKE_RC_COMPILER ${NAME_DIALOGUE_TRIPLET}-windres)
+endif()
 set(CMAKE_FIND_ROOT_PATH /usr/${NAME_DIALOGUE_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
