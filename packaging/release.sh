@@ -172,11 +172,11 @@ reap() {
 # records its build left in BUILD; DEPENDS, a file, names what it needs.
 sbom() {
     local runtimes=() depends=()
-    [ ! -f "$7/runtimes.cdx.json" ] || runtimes=(-DRUNTIMES="$7/runtimes.cdx.json")
-    [ -z "${8:-}" ] || depends=(-DDEPENDS_FILE="$8")
-    cmake -DARTIFACT="$1" -DKIND="$2" -DVERSION="$3" -DARCH="$4" -DPROGRAM="$5/$6" -DINSIDE="$6" \
-        "${runtimes[@]}" -DTOOLCHAIN="$7/toolchain.cdx.json" "${depends[@]}" \
-        -DOUTPUT="$dist/${1##*/}.cdx.json" -P "$src/packaging/sbom.cmake"
+    [ ! -f "$7/runtimes.cdx.json" ] || runtimes=(--runtimes "$7/runtimes.cdx.json")
+    [ -z "${8:-}" ] || depends=(--depends "$8")
+    python3 "$src/packaging/sbom.py" --artifact "$1" --kind "$2" --version "$3" --arch "$4" \
+        --program "$5/$6" --inside "$6" "${runtimes[@]}" --toolchain "$7/toolchain.cdx.json" \
+        "${depends[@]}" --output "$dist/${1##*/}.cdx.json"
 }
 
 echo "== Debian source package"
