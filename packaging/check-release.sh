@@ -91,25 +91,17 @@ lint_rpm() {
     fi
 }
 
-# suite TARGET PROGRAM [MANPAGE [EMULATOR...]]: the released source's whole
-# test suite must pass against PROGRAM, run as the declared TARGET's programs
-# are run here, or by EMULATOR.
+# suite NAME TARGET PROGRAM [MANPAGE [EMULATOR...]]: adds the job NAME to the
+# graph that runs at the end, a suite a core: the released source's whole
+# test suite must pass against PROGRAM, run as the declared TARGET's
+# programs are run here, or by EMULATOR; where repeating is set, the tests
+# that meet another process's timing run again.
 suite() {
-    local target=$1 program=$2 manpage=${3:-} dir
-    shift 3 || shift $#
-    dir=$(mktemp -d "$tmp/suite.XXXX")
     local emulator
-    emulator=$(IFS=';' && echo "$*")
-    # The suites run beside each other and the checks below, a core each;
-    # each tells its result at the end.
-    (run_suite "$target" "$program" "$manpage" "$emulator" "$dir" "${repeating:-}" >"$dir.out" 2>&1 &&
-        touch "$dir.ok") &
-    suites+=("$dir")
-    while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do
-        wait -n || true
-    done
+    emulator=$(IFS=';' && echo "${*:5}")
+    job "$1" run_suite "$2" "$3" "${4:-}" "$emulator" "$tmp/suites/$1" "${repeating:-}"
 }
-suites=()
+mkdir "$tmp/suites"
 run_suite() {
     echo "-- the suite against $2"
     if ! cmake -S "$source/tests" -B "$5" -DNAME_DIALOGUE_TARGET="$1" \
@@ -129,17 +121,6 @@ run_suite() {
         echo "$repeat runs each: $(grep 'tests passed' "$5.repeat.log")"
     fi
 }
-# suites_passed: waits for every suite, shows each, and fails if one did.
-suites_passed() {
-    local dir failed=0
-    wait
-    for dir in "${suites[@]}"; do
-        cat "$dir.out"
-        [ -e "$dir.ok" ] || failed=$((failed + 1))
-    done
-    [ "$failed" -eq 0 ] || fail "$failed test suites failed"
-}
-
 # The fields of an ELF header that tell the architecture and its ABI, which
 # must be those of a program the target's compiler links.
 header() {
@@ -231,7 +212,7 @@ unpacked=$tmp/windows/$name-windows-x86_64
     fail "the zip lacks LICENSE or NOTICES"
 has_sbom "$dist/$name-windows-x86_64.zip" "$unpacked/name-dialogue.exe" "$unpacked/NOTICES"
 repeating=$(grep -xF windows <<<"$repeat_targets" || true)
-suite windows "$unpacked/name-dialogue.exe"
+suite suite-zip windows "$unpacked/name-dialogue.exe"
 
 echo "== .debs: metadata, and the suite against each program no package build tested"
 while read -r line; do
@@ -264,7 +245,8 @@ while read -r line; do
     elif [ -n "$emulator" ]; then
         run=("${emulator%%,*}")
     fi
-    suite "$(fact name "$line")" "$program" "$tmp/deb-$arch/usr/share/man/man1/name-dialogue.1.gz" "${run[@]}"
+    suite "suite-deb-$arch" "$(fact name "$line")" "$program" "$tmp/deb-$arch/usr/share/man/man1/name-dialogue.1.gz" \
+        "${run[@]}"
 done <<<"$targets"
 
 echo "== $host_arch .deb: install, run, manual page, autopkgtest, remove"
@@ -336,7 +318,7 @@ while read -r line; do
     done
     has_sbom "$dist/$archive.tar.gz" "$program" "$doc/NOTICES"
     repeating=$(grep -xF "$target" <<<"$repeat_targets" || true)
-    suite "$target" "$program" "$unpacked/share/man/man1/name-dialogue.1.gz"
+    suite "suite-$archive" "$target" "$program" "$unpacked/share/man/man1/name-dialogue.1.gz"
     repeating=""
     tarballs=$((tarballs + 1))
 done <<<"$targets"
@@ -344,5 +326,6 @@ done <<<"$targets"
 native=$(grep -E " processor=$(uname -m) " <<<"$targets" | grep ' system=Linux ' | sed -n 1p)
 dialogue env -i "$tmp/tar-$(fact name "$native")/$name-linux-$(fact cpu "$native")/bin/name-dialogue"
 
-echo "== the test suites' results"
-suites_passed
+echo "== the test suites, one graph run by make, a suite a core"
+run_graph source repeat
+cat "$tmp"/suite-*.log

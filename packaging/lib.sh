@@ -27,6 +27,27 @@ finish() {
 trap finish EXIT
 trap 'exit 1' TERM INT
 
+# job NAME COMMAND...: adds NAME, running COMMAND (one of the script's
+# functions, say), to the graph that run_graph runs next.
+declare -A graph=()
+graph_order=()
+job() {
+    graph[$1]=$(printf '%q ' "${@:2}")
+    graph_order+=("$1")
+}
+# run_graph VARIABLE...: runs the graph's jobs with make, a job a core, each
+# in a bash that has the script's functions and these variables, with its
+# log in tmp, JOB.log; they start in the order they were added, and a failed
+# one shows the end of its log and fails the graph once the others have
+# ended. The graph is then empty again.
+run_graph() {
+    ((${#graph[@]})) || return 0
+    { echo 'set -euo pipefail'; declare -p graph tmp root "$@"; declare -f; } >"$tmp/graph.sh"
+    BASH_ENV=$tmp/graph.sh make -s -k -j "$(nproc)" -f "$root/packaging/graph.mk" LOGS="$tmp" JOBS="${graph_order[*]}" SCRIPT="${0##*/}"
+    graph=()
+    graph_order=()
+}
+
 # usage: the script's own Usage line, as a wrong call's answer.
 usage() {
     echo "usage: $(sed -n 's/^# Usage: //p' "$0" | sed -n 1p) (--help says more)" >&2

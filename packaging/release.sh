@@ -141,32 +141,6 @@ if [ "$(id -u)" -ne 0 ]; then
     as_root=(fakeroot)
 fi
 
-# Builds run one a core at once; each keeps its log, and a failed one
-# stops the release once all have ended, showing the end of its log.
-jobs=()
-spawn() {
-    local log=$work/$1.log
-    shift
-    ("$@" >"$log" 2>&1 && touch "$log.ok") &
-    jobs+=("$log")
-    while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do
-        wait -n || true
-    done
-}
-reap() {
-    wait
-    local log failed=false
-    for log in "${jobs[@]}"; do
-        if [ ! -e "$log.ok" ]; then
-            tail -n 40 "$log"
-            echo "release.sh: failed: ${log##*/}" >&2
-            failed=true
-        fi
-    done
-    jobs=()
-    ! $failed || exit 1
-}
-
 # sbom ARTIFACT KIND VERSION ARCH UNPACKED INSIDE BUILD [DEPENDS]: the SBOM
 # of ARTIFACT beside it in dist/, from its program as unpacked and the
 # records its build left in BUILD; DEPENDS, a file, names what it needs.
@@ -228,7 +202,6 @@ deb() {
         "$(dirname "$(echo "$top"/source/obj-*/toolchain.cdx.json)")" "$top/depends"
 }
 
-echo "== Debian packages"
 while read -r kind what; do
     if wanted deb && [ "$kind" = package ] &&
         ! dpkg-query -W -f '${Status}' "$what" 2>/dev/null | grep -q 'ok installed'; then
@@ -245,11 +218,10 @@ while read -r line; do
     fi
     # A chroot is made before the builds start, not by two at once.
     ! other_suite "$suite" || chroot_for "$suite" "$arch" >/dev/null
-    spawn "deb-$arch" deb "$arch" "$suite"
+    job "deb-$arch" deb "$arch" "$suite"
 done <<<"$targets"
-reap
 
-echo "== source RPM and RPMs"
+echo "== source RPM"
 mkdir -p "$work/rpm/SOURCES"
 cp "$dist/$name.tar.gz" "$work/rpm/SOURCES/"
 # Debian's rpm has an empty database, so the build dependencies cannot be
@@ -295,9 +267,8 @@ while read -r line; do
         cross=(--target "$rpm_arch" --define "name_dialogue_target $(fact name "$line")"
             --define "__strip $triplet-strip" --define "__objdump $triplet-objdump")
     fi
-    spawn "rpm-$rpm_arch" rpm_for "$rpm_arch" "${cross[@]}"
+    job "rpm-$rpm_arch" rpm_for "$rpm_arch" "${cross[@]}"
 done <<<"$targets"
-reap
 
 # archive TARGET GENERATOR EXTENSION KIND: the static program for TARGET,
 # packed by CPack, and its SBOM.
@@ -318,17 +289,19 @@ archive() {
         "$dir/unpacked/${top%."$3"}" "$program" "$dir"
 }
 
-echo "== Linux tarballs and the Windows zip"
 while read -r line; do
     wanted archive || continue
     target=$(fact name "$line")
     case $(fact system "$line") in
-    Linux) spawn "archive-$target" archive "$target" TGZ tar.gz tarball ;;
-    Windows) spawn "archive-$target" archive "$target" ZIP zip zip ;;
+    Linux) job "archive-$target" archive "$target" TGZ tar.gz tarball ;;
+    Windows) job "archive-$target" archive "$target" ZIP zip zip ;;
     *) fail "no archive for $target" ;;
     esac
 done <<<"$targets"
-reap
+
+echo "== the packages and archives, one graph run by make, a build a core"
+run_graph work dist src name version debian_version dsc debian_sources nocheck as_root rpmbuild spec \
+    targets host_arch host_suite runtime_packages
 
 cd "$dist"
 if [ -n "$sign" ]; then
