@@ -44,6 +44,9 @@ wait_for() {
 raw() {
     stty -a <"$pane" | grep -q -- '-icanon'
 }
+raw_or_ended() {
+    raw || shows "exit status"
+}
 
 # Wine's console turns the terminal's line editing off and takes keys typed
 # before that for others (Enter arrives as Ctrl-J): type only once it has.
@@ -68,16 +71,23 @@ if [ "$2" = console ]; then
     fi
     [ "$5" = screen ] || command="$command > $(windows "$tmp/out")"
     [ "$4" = default ] || command="chcp $4 >nul & $command"
-    # Wine's console breaks long lines itself: the pane is wide enough for all.
-    $tmux new-session -d -x 6000 -y 8 "$NAME_DIALOGUE_EMULATOR cmd /c \"$command\"; echo \"exit status \$?\"; sleep 60"
-    if [ -f "$case.in" ]; then
-        wait_for_console
-        while IFS= read -r line; do
-            $tmux send-keys -l "$line"
-            $tmux send-keys Enter
-        done <"$case.in"
-    fi
-    wait_for "exit status"
+    # Under load, Wine's cmd now and then cannot start a program at all
+    # ("ShellExecuteEx failed"): such a run, in which the program never ran,
+    # is tried again, three times at most.
+    for try in 1 2 3; do
+        # Wine's console breaks long lines itself: the pane is wide enough.
+        $tmux new-session -d -x 6000 -y 8 "$NAME_DIALOGUE_EMULATOR cmd /c \"$command\"; echo \"exit status \$?\"; sleep 60"
+        pane=$($tmux display -p '#{pane_tty}')
+        if [ -f "$case.in" ] && within raw_or_ended && raw; then
+            while IFS= read -r line; do
+                $tmux send-keys -l "$line"
+                $tmux send-keys Enter
+            done <"$case.in"
+        fi
+        wait_for "exit status"
+        case $screen in *"ShellExecuteEx failed"*) [ "$try" -lt 3 ] && $tmux kill-server && continue ;; esac
+        break
+    done
     [ "$(printf '%s\n' "$screen" | sed -n 's/^exit status //p')" = 0 ] || fail "screen:$nl$screen"
     if [ "$5" = file ]; then
         cmp -s "$case.out" "$tmp/out" || fail "standard output differs:$nl$(od -c "$tmp/out" | head -n 20)"
