@@ -60,13 +60,15 @@ chroot_for() {
 # a time, and named by what it holds, so that a change makes a new one.
 clean_system() {
     local line suite arch archs=$host_arch packages file
-    packages=curl,sudo,dpkg-dev,apt-utils$(sed -n 's/^Depends: *//p' "$(dirname "${BASH_SOURCE[0]}")/debian/tests/control" |
+    packages=curl,sudo,dpkg-dev,apt-utils
+    packages+=$(sed -n 's/^Depends: *//p' "$(dirname "${BASH_SOURCE[0]}")/debian/tests/control" |
         tr -d ' ' | tr ',' '\n' | grep -vx '@' | sed 's/^/,/' | tr -d '\n')
     # shellcheck disable=SC2154 # targets comes from packaging/targets.sh
     while read -r line; do
         suite=$(fact deb_suite "$line")
         arch=$(fact deb_arch "$line")
-        if [ "$(fact system "$line")" = Linux ] && [ "$arch" != "$host_arch" ] && [ "${suite:-$host_suite}" = "$1" ]; then
+        if [ "$(fact system "$line")" = Linux ] && [ "$arch" != "$host_arch" ] &&
+            [ "${suite:-$host_suite}" = "$1" ]; then
             archs=$archs,$arch
             packages=$packages$(printf ",%s:$arch" "${runtime_packages[@]}")
         fi

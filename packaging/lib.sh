@@ -43,7 +43,8 @@ job() {
 run_graph() {
     ((${#graph[@]})) || return 0
     { echo 'set -euo pipefail'; declare -p graph tmp root "$@"; declare -f; } >"$tmp/graph.sh"
-    BASH_ENV=$tmp/graph.sh make -s -k -j "$(nproc)" -f "$root/packaging/graph.mk" LOGS="$tmp" JOBS="${graph_order[*]}" SCRIPT="${0##*/}"
+    BASH_ENV=$tmp/graph.sh make -s -k -j "$(nproc)" -f "$root/packaging/graph.mk" \
+        LOGS="$tmp" JOBS="${graph_order[*]}" SCRIPT="${0##*/}"
     graph=()
     graph_order=()
 }
