@@ -18,11 +18,12 @@ export LC_ALL=C.UTF-8
 tmux="tmux -S $tmp/socket -f /dev/null"
 trap '$tmux kill-server 2>/dev/null; rm -rf "$tmp"' EXIT
 
-# within COMMAND...: whether COMMAND succeeds within 10 seconds of retrying.
+# within COMMAND...: whether COMMAND succeeds within 30 seconds of retrying,
+# time a loaded machine may need to start Wine.
 within() {
     i=0
     until "$@"; do
-        [ $i -lt 100 ] || return 1
+        [ $i -lt 300 ] || return 1
         sleep 0.1
         i=$((i + 1))
     done
