@@ -1,4 +1,5 @@
 include(CheckCXXSourceCompiles)
+include(CheckCXXSymbolExists)
 include(CheckPIESupported)
 
 # A probe with a local array and a string call, so that a stack protector or
@@ -100,14 +101,15 @@ function(name_dialogue_harden target)
         -fstack-protector-strong -fstack-clash-protection -fcf-protection
         -mbranch-protection=standard)
 
-    # Fortification needs the optimizer; a packager's own level wins.
-    if(NOT CMAKE_CXX_FLAGS MATCHES "_FORTIFY_SOURCE")
-        string(JOIN " " CMAKE_REQUIRED_FLAGS ${_name_dialogue_compile} -O2 -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2)
+    # Fortification needs the optimizer; a level that the packager's flags or
+    # the compiler itself already set wins.
+    check_cxx_symbol_exists(_FORTIFY_SOURCE cstddef name_dialogue_fortified)
+    if(NOT name_dialogue_fortified)
+        string(JOIN " " CMAKE_REQUIRED_FLAGS ${_name_dialogue_compile} -O2 -D_FORTIFY_SOURCE=2)
         set(CMAKE_REQUIRED_LINK_OPTIONS ${_name_dialogue_link})
         _name_dialogue_probe(name_dialogue_takes_fortify)
         if(name_dialogue_takes_fortify)
-            target_compile_options(${target} PRIVATE
-                "$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
+            target_compile_options(${target} PRIVATE "$<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>")
         endif()
     endif()
 
