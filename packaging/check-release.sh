@@ -187,20 +187,18 @@ modules=${NAME_DIALOGUE_NODE_MODULES:-$root/build-npm/node_modules}
     { cat "$tmp/sboms"; fail "an SBOM is not valid CycloneDX 1.6"; }
 wc -l <"$tmp/sboms"
 # has_sbom ARTIFACT PROGRAM [NOTICES]: the artifact's SBOM must name the
-# program's true hash and, for a static one, the runtimes that NOTICES names
-# with the same versions.
+# program's true hash and, for a static one, runtimes, each at a version
+# that NOTICES gives.
 has_sbom() {
     local facts name version
     facts=$(grep "^\./${1##*/}\.cdx\.json " "$tmp/sboms") || fail "${1##*/} has no SBOM"
     grep -q " program=$(sha256sum <"$2" | cut -d ' ' -f 1) " <<<"$facts" ||
         fail "${1##*/}.cdx.json does not hold the hash of its program: $facts"
     [ -n "${3:-}" ] || return 0
-    while read -r name version; do
-        grep -q "[=,]$name@$version\(,\|\$\)" <<<"$facts" ||
-            fail "${1##*/}.cdx.json does not name $name $version, as NOTICES does: $facts"
-    done < <(sed -n 's/^GNU C Library, version \(.*\)/glibc \1/p
-        s/^GCC runtime libraries: libstdc++, libgcc.*, version \(.*\)/libstdc++ \1\nlibgcc \1/p
-        s/^MinGW-w64 runtime, version \(.*\)/mingw-w64-crt \1/p' "$3")
+    grep -q ' runtimes=[^ ]' <<<"$facts" || fail "${1##*/}.cdx.json names no runtime: $facts"
+    while IFS=@ read -r name version; do
+        grep -q ", version $version\$" "$3" || fail "${1##*/}.cdx.json names $name $version, NOTICES not"
+    done < <(tr ',' '\n' <<<"${facts##* runtimes=}")
 }
 
 # The longest suite, Wine's with its repeats, starts first.

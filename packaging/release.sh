@@ -146,10 +146,10 @@ fi
 # records its build left in BUILD; DEPENDS, a file, names what it needs.
 sbom() {
     local runtimes=() depends=()
-    [ ! -f "$7/runtimes.cdx.json" ] || runtimes=(--runtimes "$7/runtimes.cdx.json")
+    [ ! -f "$7/runtimes.facts" ] || runtimes=(--runtimes "$7/runtimes.facts")
     [ -z "${8:-}" ] || depends=(--depends "$8")
     python3 "$src/packaging/sbom.py" --artifact "$1" --kind "$2" --version "$3" --arch "$4" \
-        --program "$5/$6" --inside "$6" "${runtimes[@]}" --toolchain "$7/toolchain.cdx.json" \
+        --program "$5/$6" --inside "$6" "${runtimes[@]}" --toolchain "$7/toolchain.facts" \
         "${depends[@]}" --output "$dist/${1##*/}.cdx.json"
 }
 
@@ -199,7 +199,7 @@ deb() {
         >"$top/depends"
     ! grep -q '|' "$top/depends" || { echo "alternatives in Depends have no SBOM form" && return 1; }
     sbom "$deb" deb "$debian_version" "$arch" "$top/unpacked" usr/bin/name-dialogue \
-        "$(dirname "$(echo "$top"/source/obj-*/toolchain.cdx.json)")" "$top/depends"
+        "$(dirname "$(echo "$top"/source/obj-*/toolchain.facts)")" "$top/depends"
 }
 
 while read -r kind what; do

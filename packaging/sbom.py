@@ -12,6 +12,42 @@ import os
 import re
 import time
 from pathlib import Path
+from urllib.parse import quote
+
+
+def facts(path):
+    """The records a build wrote, a line each of tab-separated FIELD=VALUE."""
+    return [dict(word.split("=", 1) for word in line.split("\t"))
+            for line in path.read_text().splitlines()] if path else []
+
+
+def deb_purl(package, version, arch):
+    return f"pkg:deb/debian/{quote(package, safe='')}@{quote(version, safe='')}?arch={arch}"
+
+
+def runtime(fact):
+    """A runtime linked into the program: the Debian source package it was
+    built from, and the one that holds its code where that is another."""
+    component = {"type": "library", "bom-ref": "runtime:" + fact["name"], "name": fact["name"]}
+    if "version" in fact:
+        component["version"] = fact["version"]
+    component["licenses"] = [{"expression": fact["licence"]}]
+    if "source" in fact:
+        component["purl"] = deb_purl(fact["source"], fact["source_version"], "source")
+        component["properties"] = [{"name": "debian:package",
+                                    "value": f"{fact['package']} {fact['package_version']}"}]
+    if "code" in fact:
+        component["pedigree"] = {"ancestors": [{
+            "type": "library", "name": fact["code"], "version": fact["code_version"],
+            "purl": deb_purl(fact["code"], fact["code_version"], "source")}]}
+    return component
+
+
+def tool(fact):
+    """A tool that built the program, as the Debian package it came from."""
+    return {"type": "application", "name": fact["package"], "version": fact["version"],
+            "purl": deb_purl(fact["package"], fact["version"], fact["arch"]),
+            "properties": [{"name": "name-dialogue:role", "value": fact["role"]}]}
 
 
 def dependency(line, kind, arch):
@@ -25,11 +61,11 @@ def dependency(line, kind, arch):
     component = {"type": "library", "bom-ref": "dependency:" + re.sub(r"\W", "_", name),
                  "name": name, "scope": "required"}
     if kind == "deb":
-        component["purl"] = f"pkg:deb/debian/{name.replace('+', '%2B')}?arch={arch}"
+        component["purl"] = f"pkg:deb/debian/{quote(name, safe='')}?arch={arch}"
     if op:
         op = {">>": ">", "<<": "<", "=": ""}.get(op, op)
         component["properties"] = [{"name": "name-dialogue:accepts",
-                                    "value": f"vers:{kind}/{op}{version.replace('+', '%2B')}"}]
+                                    "value": f"vers:{kind}/{op}{quote(version, safe='')}"}]
     return component
 
 
@@ -41,8 +77,8 @@ def main():
     parser.add_argument("--arch", default="")
     parser.add_argument("--program", type=Path, required=True, help="the program, unpacked")
     parser.add_argument("--inside", required=True, help="the program's path in the artifact")
-    parser.add_argument("--runtimes", type=Path, help="runtimes.cdx.json, of a static build")
-    parser.add_argument("--toolchain", type=Path, required=True, help="toolchain.cdx.json")
+    parser.add_argument("--runtimes", type=Path, help="runtimes.facts, of a static build")
+    parser.add_argument("--toolchain", type=Path, required=True, help="toolchain.facts")
     parser.add_argument("--depends", type=Path, help="the package's dependencies, a line each")
     parser.add_argument("--output", type=Path, required=True)
     args = parser.parse_args()
@@ -54,11 +90,11 @@ def main():
     # A fixed serial number, of the artifact's name and its program.
     digest = hashlib.sha256(f"{args.artifact.name} {program_hash}".encode()).hexdigest()
     serial = f"urn:uuid:{digest[:8]}-{digest[8:12]}-5{digest[13:16]}-8{digest[17:20]}-{digest[20:32]}"
-    version = args.version.replace("+", "%2B")
+    version = quote(args.version, safe="")
     purl = (f"pkg:{args.kind}/name-dialogue/name-dialogue@{version}?arch={args.arch}"
             if args.kind in ("deb", "rpm") else f"pkg:generic/name-dialogue@{version}")
 
-    inside = json.loads(args.runtimes.read_text()) if args.runtimes else []
+    inside = [runtime(fact) for fact in facts(args.runtimes)]
     required = [dependency(line, args.kind, args.arch)
                 for line in args.depends.read_text().splitlines()] if args.depends else []
     refs = [c["bom-ref"] for c in inside + required]
@@ -71,7 +107,7 @@ def main():
                "components": inside}
     bom = {"bomFormat": "CycloneDX", "specVersion": "1.6", "serialNumber": serial, "version": 1,
            "metadata": {"timestamp": time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(int(epoch))),
-                        "tools": {"components": json.loads(args.toolchain.read_text())},
+                        "tools": {"components": [tool(fact) for fact in facts(args.toolchain)]},
                         "component": {"type": "file", "bom-ref": "artifact",
                                       "name": args.artifact.name, "version": args.version}},
            "components": [program] + required,
