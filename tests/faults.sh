@@ -113,10 +113,7 @@ for error in $errors; do
         status=$?
         at="$error at $call $n of $calls"
         grep -q "INJECTED" "$tmp/trace" || fail "$at: nothing was injected"
-        [ "$status" -eq 1 ] || fail "$at: exit status $status, expected 1"
-        reason=$(grep -m 1 -o "$error ([^)]*)" "$tmp/trace" | sed 's/^[^(]*(\(.*\))$/\1/')
-        echo "name-dialogue: $what: $reason" | cmp -s - "$tmp/err" ||
-            fail "$at: standard error: $(cat "$tmp/err")"
+        expect_err "$at" "name-dialogue: $what: $(reason "$error")$nl"
         # What did arrive is the start of the whole dialogue, never garbage.
         if [ "$call" != read ]; then
             head -c "$(wc -c <"$tmp/out")" "$tmp/whole" | cmp -s - "$tmp/out" ||

@@ -32,23 +32,22 @@ int wmain(int argc, wchar_t** argv)
     if (argc < 2 || input == INVALID_HANDLE_VALUE) {
         return 125;
     }
+    // Every unit is parsed, so each line is walked to its end either way.
+    bool pressed = true;
     for (int line = 2; line < argc; ++line) {
-        for (wchar_t* unit = argv[line]; *unit != L'\0';) {
-            if (!press(input, static_cast<wchar_t>(std::wcstoul(unit, &unit, 16)), 0)) {
-                return 125;
-            }
-            unit += *unit == L',' ? 1 : 0;
+        for (wchar_t* unit = argv[line]; *unit != L'\0'; unit += *unit == L',' ? 1 : 0) {
+            pressed
+                = press(input, static_cast<wchar_t>(std::wcstoul(unit, &unit, 16)), 0) && pressed;
         }
-        if (!press(input, L'\r', VK_RETURN)) {
-            return 125;
-        }
+        pressed = press(input, L'\r', VK_RETURN) && pressed;
     }
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (CreateProcessW(
-            argv[1], nullptr, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)
-        == 0) {
+    if (!pressed
+        || CreateProcessW(
+               argv[1], nullptr, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)
+            == 0) {
         return 125;
     }
     DWORD status = 125;

@@ -13,13 +13,9 @@ on_windows() {
 
 # The line end the program writes: Windows' text streams write CR LF, on
 # standard error too.
-if on_windows; then
-    nl=$(printf '\r\n.')
-    nl=${nl%.}
-else
-    nl='
-'
-fi
+nl=$(printf '\n.')
+! on_windows || nl=$(printf '\r\n.')
+nl=${nl%.}
 
 # The system's text for an error, as a shell pattern. Wine's C runtime has
 # its own texts for some errors, so there any reason will do.

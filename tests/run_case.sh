@@ -29,10 +29,7 @@ run $args <"$case.in" >"$tmp/out" 2>"$tmp/err"
 status=$?
 
 ok=true
-if [ "$status" -ne 0 ]; then
-    echo "exit status $status, expected 0"
-    ok=false
-fi
+[ "$status" -eq 0 ] || { echo "exit status $status, expected 0"; ok=false; }
 if ! cmp -s "$expected" "$tmp/out"; then
     echo "standard output differs (expected, then actual):"
     od -c "$expected" >"$tmp/expected.od"
@@ -40,9 +37,5 @@ if ! cmp -s "$expected" "$tmp/out"; then
     diff "$tmp/expected.od" "$tmp/actual.od"
     ok=false
 fi
-if [ -s "$tmp/err" ]; then
-    echo "standard error is not empty:"
-    cat "$tmp/err"
-    ok=false
-fi
+[ ! -s "$tmp/err" ] || { echo "standard error is not empty: $(cat "$tmp/err")"; ok=false; }
 $ok

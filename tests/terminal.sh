@@ -49,13 +49,6 @@ raw_or_ended() {
     raw || shows "exit status"
 }
 
-# Wine's console turns the terminal's line editing off and takes keys typed
-# before that for others (Enter arrives as Ctrl-J): type only once it has.
-wait_for_console() {
-    pane=$($tmux display -p '#{pane_tty}')
-    within raw || fail "the terminal never left line editing under Wine:$nl$($tmux capture-pane -p)"
-}
-
 # windows PATH: PATH as Wine's programs name it.
 windows() {
     printf 'Z:%s' "$1" | tr / '\134'
@@ -111,7 +104,10 @@ if [ "$2" = end-of-input ] && on_windows; then
 fi
 $tmux new-session -d -x 100 -y 8 "${NAME_DIALOGUE_EMULATOR:-} '$exe'; echo \"exit status \$?\"; sleep 60"
 wait_for "Please enter your first name:"
-! on_windows || wait_for_console
+# Wine's console turns the terminal's line editing off and takes keys typed
+# before that for others (Enter arrives as Ctrl-J): type only once it has.
+pane=$($tmux display -p '#{pane_tty}')
+! on_windows || within raw || fail "the terminal never left line editing under Wine:$nl$($tmux capture-pane -p)"
 case $2 in
 answers)
     $tmux send-keys -l "Ada Lovelace"
