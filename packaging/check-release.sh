@@ -43,9 +43,8 @@ artifacts=$(awk '{ print $2 }' "$dist/SHA256SUMS")
 only() {
     grep -x "$1" <<<"$artifacts" || fail "SHA256SUMS lists no $1"
 }
-name=$(only 'name-dialogue-[0-9][0-9.]*\.tar\.gz')
-name=${name%.tar.gz}
-version=${name#name-dialogue-}
+release_of "$dist/SHA256SUMS"
+name=${tarball%.tar.gz}
 dsc=$(only "name-dialogue_$version-[0-9]*\.dsc")
 debian_version=${dsc#name-dialogue_}
 debian_version=${debian_version%.dsc}
@@ -114,11 +113,7 @@ run_suite() {
     fi
     grep -E 'tests passed|\(Skipped\)' "$5.log"
     if [ "$repeat" -gt 0 ] && [ -n "$6" ]; then
-        # What meets another process's timing, again, two tests a core.
-        ctest --test-dir "$5" -L timing --repeat until-fail:"$repeat" -j "$(($(nproc) * 2))" \
-            --output-on-failure >"$5.repeat.log" 2>&1 ||
-            { cat "$5.repeat.log" && echo "a timing test failed in $repeat runs against $2" && return 1; }
-        echo "$repeat runs each: $(grep 'tests passed' "$5.repeat.log")"
+        repeat_timing "$5" "$repeat"
     fi
 }
 # The fields of an ELF header that tell the architecture and its ABI, which

@@ -51,9 +51,7 @@ serve() {
 }
 
 echo "== a newer version, from the release's source tarball"
-tarball=$(release_tarball "$dist/SHA256SUMS")
-version=${tarball#name-dialogue-}
-version=${version%.tar.gz}
+release_of "$dist/SHA256SUMS"
 newer=${version%.*}.$((${version##*.} + 1))
 mkdir "$tmp/newer"
 tar -xzf "$dist/$tarball" -C "$tmp/newer"

@@ -55,7 +55,19 @@ usage() {
     exit 2
 }
 
-# release_tarball SUMS: the source tarball a release's SHA256SUMS names.
-release_tarball() {
-    awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' "$1"
+# repeat_timing DIR N: the tests of the build DIR that meet another
+# process's timing, N times more, two a core at once.
+repeat_timing() {
+    ctest --test-dir "$1" -L timing --repeat until-fail:"$2" -j $(($(nproc) * 2)) --output-on-failure \
+        >"$1.repeat.log" 2>&1 || { cat "$1.repeat.log" && echo "a timing test failed in $2 runs" && return 1; }
+    echo "$2 runs each: $(grep 'tests passed' "$1.repeat.log")"
+}
+
+# release_of SUMS: sets tarball, the source tarball that a release's
+# SHA256SUMS names, and version, the version in its name.
+release_of() {
+    tarball=$(awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' "$1")
+    [ -n "$tarball" ] || fail "$1 names no source tarball"
+    version=${tarball#name-dialogue-}
+    version=${version%.tar.gz}
 }

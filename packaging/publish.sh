@@ -50,10 +50,7 @@ gpg --batch --export "${keys[@]}" >"$keyring"
 gpgv --keyring "$keyring" "$dist/SHA256SUMS.asc" "$dist/SHA256SUMS" 2>/dev/null ||
     fail "SHA256SUMS.asc is not a signature by a key given here"
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "$dist does not match its SHA256SUMS"
-tarball=$(release_tarball "$dist/SHA256SUMS")
-version=${tarball#name-dialogue-}
-version=${version%.tar.gz}
-[ -n "$version" ] || fail "SHA256SUMS names no source tarball"
+release_of "$dist/SHA256SUMS"
 
 echo "== releases/$version"
 mkdir -p "$dir/releases/$version"

@@ -44,8 +44,7 @@ fi
 sha256sum --quiet -c SHA256SUMS || fail "an artifact does not match SHA256SUMS"
 echo "sums: every file matches SHA256SUMS"
 
-tarball=$(release_tarball SHA256SUMS)
-[ -n "$tarball" ] || fail "SHA256SUMS names no source tarball"
+release_of SHA256SUMS
 tar -xzf "$tarball" -C "$tmp"
 source=$tmp/${tarball%.tar.gz}
 # The release's time, as its .buildinfo files recorded it, or the tarball's.
