@@ -65,10 +65,12 @@ if [ "$2" = console ]; then
     fi
     [ "$5" = screen ] || command="$command > $(windows "$tmp/out")"
     [ "$4" = default ] || command="chcp $4 >nul & $command"
-    # Under load, Wine's cmd now and then cannot start a program at all
-    # ("ShellExecuteEx failed"): such a run, in which the program never ran,
-    # is tried again, three times at most.
+    # Under load, Wine now and then cannot start a program at all: its cmd
+    # says "ShellExecuteEx failed", or it exits 1 and says nothing. Such a
+    # run, in which no prompt was ever written, is tried again, three times
+    # at most.
     for try in 1 2 3; do
+        rm -f "$tmp/out"
         # Wine's console breaks long lines itself: the pane is wide enough.
         $tmux new-session -d -x 6000 -y 8 "$NAME_DIALOGUE_EMULATOR cmd /c \"$command\"; echo \"exit status \$?\"; sleep 60"
         pane=$($tmux display -p '#{pane_tty}')
@@ -79,8 +81,9 @@ if [ "$2" = console ]; then
             done <"$case.in"
         fi
         wait_for "exit status"
-        case $screen in *"ShellExecuteEx failed"*) [ "$try" -lt 3 ] && $tmux kill-server && continue ;; esac
-        break
+        case $screen in *"Please enter your first name:"*) break ;; esac
+        [ ! -s "$tmp/out" ] || break
+        [ "$try" -eq 3 ] || $tmux kill-server
     done
     [ "$(printf '%s\n' "$screen" | sed -n 's/^exit status //p')" = 0 ] || fail "screen:$nl$screen"
     if [ "$5" = file ]; then
