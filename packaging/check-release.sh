@@ -93,8 +93,9 @@ lint_rpm() {
 # suite NAME TARGET PROGRAM [MANPAGE [EMULATOR...]]: adds the job NAME to the
 # graph that runs at the end, a suite a core: the released source's whole
 # test suite must pass against PROGRAM, run as the declared TARGET's
-# programs are run here, or by EMULATOR; where repeating is set, the tests
-# that meet another process's timing run again.
+# programs are run here, or by EMULATOR; where repeating is set for the call
+# alone (repeating=1 suite ...), the tests that meet another process's
+# timing run again.
 suite() {
     local emulator
     emulator=$(IFS=';' && echo "${*:5}")
@@ -204,8 +205,7 @@ unpacked=$tmp/windows/$name-windows-x86_64
 { [ -f "$unpacked/LICENSE" ] && grep -q 'MinGW-w64 runtime, version' "$unpacked/NOTICES"; } ||
     fail "the zip lacks LICENSE or NOTICES"
 has_sbom "$dist/$name-windows-x86_64.zip" "$unpacked/name-dialogue.exe" "$unpacked/NOTICES"
-repeating=$(grep -xF windows <<<"$repeat_targets" || true)
-suite suite-zip windows "$unpacked/name-dialogue.exe"
+repeating=$(grep -xF windows <<<"$repeat_targets" || true) suite suite-zip windows "$unpacked/name-dialogue.exe"
 
 echo "== .debs: metadata, and the suite against each program no package build tested"
 while read -r line; do
@@ -310,9 +310,8 @@ while read -r line; do
         grep -q "$notice" "$doc/NOTICES" || fail "$archive: NOTICES lacks '$notice'"
     done
     has_sbom "$dist/$archive.tar.gz" "$program" "$doc/NOTICES"
-    repeating=$(grep -xF "$target" <<<"$repeat_targets" || true)
-    suite "suite-$archive" "$target" "$program" "$unpacked/share/man/man1/name-dialogue.1.gz"
-    repeating=""
+    repeating=$(grep -xF "$target" <<<"$repeat_targets" || true) \
+        suite "suite-$archive" "$target" "$program" "$unpacked/share/man/man1/name-dialogue.1.gz"
     tarballs=$((tarballs + 1))
 done <<<"$targets"
 [ "$tarballs" -eq "$(only '.*-linux-.*\.tar\.gz' | wc -l)" ] || fail "a tarball has no declared target"
