@@ -49,15 +49,6 @@ dsc=$(only "name-dialogue_$version-[0-9]*\.dsc")
 debian_version=${dsc#name-dialogue_}
 debian_version=${debian_version%.dsc}
 only "name-dialogue-$version-[0-9]*\.src\.rpm" >/dev/null
-printf 'Ada\nLovelace\n' >"$tmp/names"
-printf 'Please enter your first name: Please enter your last name: First name is: Ada\nLast name is: Lovelace\n' >"$tmp/expected"
-
-# dialogue COMMAND...: the command must hold the whole dialogue, byte for byte.
-dialogue() {
-    "$@" <"$tmp/names" >"$tmp/out" || fail "$* failed"
-    cmp -s "$tmp/out" "$tmp/expected" || fail "$* wrote: $(cat "$tmp/out")"
-}
-
 # lint_debian FILE...: lintian, as pedantic as it goes, must say nothing. Its
 # note about running as root goes to standard error, not a tag; it exits
 # non-zero on an error tag, which must not stop the script before the tags

@@ -32,7 +32,6 @@ program=$tmp/unpacked/${tarball%.tar.gz}/bin/name-dialogue
 cp "$program" "$tmp/program"
 # A byte of the program's own text: the prompt's colon becomes a semicolon.
 offset=$(grep -abo 'Please enter your first name: ' "$program" | sed -n 's/:.*//p' | sed -n 1p)
-[ -n "$offset" ] || fail "the program holds no prompt"
 printf ';' | dd of="$program" bs=1 seek=$((offset + 28)) conv=notrunc status=none
 ! cmp -s "$program" "$tmp/program" || fail "the program was not changed"
 tar -C "$tmp/unpacked" --sort=name --owner=0 --group=0 --numeric-owner -cf - "${tarball%.tar.gz}" |

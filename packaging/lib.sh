@@ -68,6 +68,14 @@ repeat_timing() {
     echo "$2 runs each: $(grep 'tests passed' "$1.repeat.log")"
 }
 
+# dialogue COMMAND...: COMMAND, given two names, must hold the whole
+# dialogue, byte for byte.
+dialogue() {
+    printf 'Ada\nLovelace\n' | "$@" >"$tmp/dialogue" || fail "$* failed"
+    printf 'Please enter your first name: Please enter your last name: First name is: Ada\nLast name is: Lovelace\n' |
+        cmp -s - "$tmp/dialogue" || fail "$* wrote: $(cat "$tmp/dialogue")"
+}
+
 # release_of SUMS: sets tarball, the source tarball that a release's
 # SHA256SUMS names, and version, the version in its name.
 release_of() {
