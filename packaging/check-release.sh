@@ -184,7 +184,7 @@ has_sbom() {
     [ -n "${3:-}" ] || return 0
     grep -q ' runtimes=[^ ]' <<<"$facts" || fail "${1##*/}.cdx.json names no runtime: $facts"
     while IFS=@ read -r name version; do
-        grep -q ", version $version\$" "$3" || fail "${1##*/}.cdx.json names $name $version, NOTICES not"
+        grep -q ", version $version\$" "$3" || fail "${1##*/}.cdx.json names $name $version, a version NOTICES does not give"
     done < <(tr ',' '\n' <<<"${facts##* runtimes=}")
 }
 

@@ -60,12 +60,12 @@ usage() {
 # the failed runs printed.
 repeat_timing() {
     if ! ctest --test-dir "$1" -L timing --repeat until-fail:"$2" -j $(($(nproc) * 2)) --output-on-failure \
-        >"$1.repeat.log" 2>&1; then
-        sed -n '/\*\*\*Failed/,/^ *Start /p' "$1.repeat.log"
+        >"$1/repeat.log" 2>&1; then
+        sed -n '/\*\*\*Failed/,/^ *Start /p' "$1/repeat.log"
         echo "a timing test failed in $2 runs in $1"
         return 1
     fi
-    echo "$2 runs each: $(grep 'tests passed' "$1.repeat.log")"
+    echo "$2 runs each: $(grep 'tests passed' "$1/repeat.log")"
 }
 
 # dialogue COMMAND...: COMMAND, given two names, must hold the whole
