@@ -54,10 +54,9 @@ only "name-dialogue-$version-[0-9]*\.src\.rpm" >/dev/null
 # non-zero on an error tag, which must not stop the script before the tags
 # are shown.
 lint_debian() {
-    local status=0 tags
-    tags=$(lintian --pedantic --display-info --display-experimental "$@") || status=$?
-    if [ -n "$tags" ] || [ "$status" -ne 0 ]; then
-        fail "lintian (exit status $status): $tags"
+    local tags
+    if ! tags=$(lintian --pedantic --display-info --display-experimental "$@") || [ -n "$tags" ]; then
+        fail "lintian: $tags"
     fi
 }
 
@@ -198,10 +197,14 @@ unpacked=$tmp/windows/$name-windows-x86_64
 has_sbom "$dist/$name-windows-x86_64.zip" "$unpacked/name-dialogue.exe" "$unpacked/NOTICES"
 repeating=$(grep -xF windows <<<"$repeat_targets" || true) suite suite-zip windows "$unpacked/name-dialogue.exe"
 
-echo "== .debs: metadata, and the suite against each program no package build tested"
+# The programs of the .rpms ran the suite in %check as they were built, on
+# the libraries this machine's cross toolchains carry; the native .deb's as
+# it was built, and again in autopkgtest.
+echo "== each Linux target's .deb, .rpm and tarball: metadata, files, and the suite against each program"
+tarballs=0
 while read -r line; do
     [ "$(fact system "$line")" = Linux ] || continue
-    arch=$(fact deb_arch "$line")
+    target=$(fact name "$line") triplet=$(fact triplet "$line") arch=$(fact deb_arch "$line")
     deb=$dist/$(only "name-dialogue_${debian_version}_$arch\.deb")
     only "name-dialogue-dbgsym_${debian_version}_$arch\.deb" >/dev/null
     only "name-dialogue_${debian_version}_$arch\.buildinfo" >/dev/null
@@ -215,23 +218,66 @@ while read -r line; do
     mkdir "$tmp/deb-$arch"
     dpkg-deb -x "$deb" "$tmp/deb-$arch"
     program=$tmp/deb-$arch/usr/bin/name-dialogue
-    of_target "$program" "$(fact triplet "$line")"
+    of_target "$program" "$triplet"
     has_sbom "$deb" "$program"
-    # This machine's was tested as it was built, and is again by autopkgtest.
-    [ "$arch" != "$host_arch" ] || continue
     # A foreign program runs on the Debian libraries it depends on: those of
     # its suite's chroot, or those multiarch installed here.
-    suite=$(fact deb_suite "$line")
-    emulator=$(fact emulator "$line")
-    run=()
-    if other_suite "$suite"; then
-        run=("${emulator%%,*}" -L "$(chroot_for "$suite" "$arch")")
-    elif [ -n "$emulator" ]; then
-        run=("${emulator%%,*}")
+    if [ "$arch" != "$host_arch" ]; then
+        suite=$(fact deb_suite "$line")
+        emulator=$(fact emulator "$line")
+        run=()
+        if other_suite "$suite"; then
+            run=("${emulator%%,*}" -L "$(chroot_for "$suite" "$arch")")
+        elif [ -n "$emulator" ]; then
+            run=("${emulator%%,*}")
+        fi
+        suite "suite-deb-$arch" "$target" "$program" "$tmp/deb-$arch/usr/share/man/man1/name-dialogue.1.gz" "${run[@]}"
     fi
-    suite "suite-deb-$arch" "$(fact name "$line")" "$program" "$tmp/deb-$arch/usr/share/man/man1/name-dialogue.1.gz" \
-        "${run[@]}"
+
+    rpm_arch=$(fact rpm_arch "$line")
+    if [ -n "$rpm_arch" ]; then
+        rpm=$dist/$(only "name-dialogue-$version-[0-9]*\.$rpm_arch\.rpm")
+        echo "-- ${rpm##*/}"
+        info=$("${rpmq[@]}" -qpi "$rpm")
+        for field in 'License *: MIT' 'Summary *: Ask for'; do
+            grep -q "^$field" <<<"$info" || fail "rpm -qpi ${rpm##*/} has no '$field'"
+        done
+        ! grep -q '^Relocations' <<<"$info" || fail "${rpm##*/} is relocatable"
+        "${rpmq[@]}" -qpl "$rpm" | sed 's|/licenses/name-dialogue[^/]*|/licenses/NAME|' >"$tmp/rpm-files"
+        printf '%s\n' /usr/bin/name-dialogue /usr/share/licenses/NAME /usr/share/licenses/NAME/LICENSE \
+            /usr/share/man/man1/name-dialogue.1.gz | diff - "$tmp/rpm-files" || fail "${rpm##*/} owns other files"
+        "${rpmq[@]}" -qp --qf '[%{FILEFLAGS:fflags} %{FILENAMES}\n]' "$rpm" | grep -q '^l .*/LICENSE$' ||
+            fail "${rpm##*/} does not mark LICENSE as %license"
+        "${rpmq[@]}" -qpR "$rpm" | grep -q '^libstdc++.so.6' || fail "${rpm##*/} does not require libstdc++"
+        mkdir "$tmp/rpm-$rpm_arch"
+        (cd "$tmp/rpm-$rpm_arch" && rpm2cpio "$rpm" 2>/dev/null | cpio -idm --quiet)
+        of_target "$tmp/rpm-$rpm_arch/usr/bin/name-dialogue" "$triplet"
+        has_sbom "$rpm" "$tmp/rpm-$rpm_arch/usr/bin/name-dialogue"
+    fi
+
+    archive=$name-linux-$(fact cpu "$line")
+    only "$archive\.tar\.gz" >/dev/null
+    echo "-- $archive.tar.gz"
+    mkdir "$tmp/tar-$target"
+    tar -xzf "$dist/$archive.tar.gz" -C "$tmp/tar-$target"
+    unpacked=$tmp/tar-$target/$archive
+    program=$unpacked/bin/name-dialogue
+    ! readelf -lW "$program" | grep -q 'program interpreter' || fail "$archive: the program is not static"
+    of_target "$program" "$triplet"
+    doc=$unpacked/share/doc/name-dialogue
+    cmp -s "$source/LICENSE" "$doc/LICENSE" || fail "$archive: LICENSE differs from the source's"
+    for notice in 'GNU C Library, version [0-9]' 'GCC runtime libraries: libstdc++, libgcc, version [0-9]' \
+        "Corresponding source: Debian's source package glibc " "apt-get source glibc="; do
+        grep -q "$notice" "$doc/NOTICES" || fail "$archive: NOTICES lacks '$notice'"
+    done
+    has_sbom "$dist/$archive.tar.gz" "$program" "$doc/NOTICES"
+    repeating=$(grep -xF "$target" <<<"$repeat_targets" || true) \
+        suite "suite-$archive" "$target" "$program" "$unpacked/share/man/man1/name-dialogue.1.gz"
+    tarballs=$((tarballs + 1))
 done <<<"$targets"
+[ "$tarballs" -eq "$(only '.*-linux-.*\.tar\.gz' | wc -l)" ] || fail "a tarball has no declared target"
+native=$(grep -E " processor=$(uname -m) " <<<"$targets" | grep ' system=Linux ' | sed -n 1p)
+dialogue env -i "$tmp/tar-$(fact name "$native")/$name-linux-$(fact cpu "$native")/bin/name-dialogue"
 
 echo "== $host_arch .deb: install, run, manual page, autopkgtest, remove"
 deb=$dist/name-dialogue_${debian_version}_$host_arch.deb
@@ -252,62 +298,6 @@ dpkg -r name-dialogue >/dev/null
 for path in /usr/bin/name-dialogue /usr/share/doc/name-dialogue /usr/share/man/man1/name-dialogue.1.gz; do
     [ ! -e "$path" ] || fail "$path is left after dpkg -r"
 done
-
-# The programs of the .rpms ran the suite in %check as they were built, on
-# the libraries this machine's cross toolchains carry.
-echo "== RPMs: metadata and files"
-while read -r line; do
-    rpm_arch=$(fact rpm_arch "$line")
-    if [ "$(fact system "$line")" != Linux ] || [ -z "$rpm_arch" ]; then
-        continue
-    fi
-    rpm=$dist/$(only "name-dialogue-$version-[0-9]*\.$rpm_arch\.rpm")
-    echo "-- ${rpm##*/}"
-    info=$("${rpmq[@]}" -qpi "$rpm")
-    for field in 'License *: MIT' 'Summary *: Ask for'; do
-        grep -q "^$field" <<<"$info" || fail "rpm -qpi ${rpm##*/} has no '$field'"
-    done
-    ! grep -q '^Relocations' <<<"$info" || fail "${rpm##*/} is relocatable"
-    "${rpmq[@]}" -qpl "$rpm" | sed 's|/licenses/name-dialogue[^/]*|/licenses/NAME|' >"$tmp/rpm-files"
-    printf '%s\n' /usr/bin/name-dialogue /usr/share/licenses/NAME /usr/share/licenses/NAME/LICENSE \
-        /usr/share/man/man1/name-dialogue.1.gz | diff - "$tmp/rpm-files" || fail "${rpm##*/} owns other files"
-    "${rpmq[@]}" -qp --qf '[%{FILEFLAGS:fflags} %{FILENAMES}\n]' "$rpm" | grep -q '^l .*/LICENSE$' ||
-        fail "${rpm##*/} does not mark LICENSE as %license"
-    "${rpmq[@]}" -qpR "$rpm" | grep -q '^libstdc++.so.6' || fail "${rpm##*/} does not require libstdc++"
-    mkdir "$tmp/rpm-$rpm_arch"
-    (cd "$tmp/rpm-$rpm_arch" && rpm2cpio "$rpm" 2>/dev/null | cpio -idm --quiet)
-    of_target "$tmp/rpm-$rpm_arch/usr/bin/name-dialogue" "$(fact triplet "$line")"
-    has_sbom "$rpm" "$tmp/rpm-$rpm_arch/usr/bin/name-dialogue"
-done <<<"$targets"
-
-echo "== Linux tarballs: static, of their architecture, the whole suite under each emulator"
-tarballs=0
-while read -r line; do
-    [ "$(fact system "$line")" = Linux ] || continue
-    target=$(fact name "$line")
-    archive=$name-linux-$(fact cpu "$line")
-    only "$archive\.tar\.gz" >/dev/null
-    echo "-- $archive.tar.gz"
-    mkdir "$tmp/tar-$target"
-    tar -xzf "$dist/$archive.tar.gz" -C "$tmp/tar-$target"
-    unpacked=$tmp/tar-$target/$archive
-    program=$unpacked/bin/name-dialogue
-    ! readelf -lW "$program" | grep -q 'program interpreter' || fail "$archive: the program is not static"
-    of_target "$program" "$(fact triplet "$line")"
-    doc=$unpacked/share/doc/name-dialogue
-    cmp -s "$source/LICENSE" "$doc/LICENSE" || fail "$archive: LICENSE differs from the source's"
-    for notice in 'GNU C Library, version [0-9]' 'GCC runtime libraries: libstdc++, libgcc, version [0-9]' \
-        "Corresponding source: Debian's source package glibc " "apt-get source glibc="; do
-        grep -q "$notice" "$doc/NOTICES" || fail "$archive: NOTICES lacks '$notice'"
-    done
-    has_sbom "$dist/$archive.tar.gz" "$program" "$doc/NOTICES"
-    repeating=$(grep -xF "$target" <<<"$repeat_targets" || true) \
-        suite "suite-$archive" "$target" "$program" "$unpacked/share/man/man1/name-dialogue.1.gz"
-    tarballs=$((tarballs + 1))
-done <<<"$targets"
-[ "$tarballs" -eq "$(only '.*-linux-.*\.tar\.gz' | wc -l)" ] || fail "a tarball has no declared target"
-native=$(grep -E " processor=$(uname -m) " <<<"$targets" | grep ' system=Linux ' | sed -n 1p)
-dialogue env -i "$tmp/tar-$(fact name "$native")/$name-linux-$(fact cpu "$native")/bin/name-dialogue"
 
 echo "== the test suites, one graph run by make, a suite a core"
 run_graph source repeat
