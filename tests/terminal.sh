@@ -70,6 +70,9 @@ if [ "$2" = console ]; then
     # run, in which no prompt was ever written, is tried again, three times
     # at most.
     for try in 1 2 3; do
+        # A server of its own each time: a new session can meet the last
+        # one's server while it is still going away.
+        tmux="tmux -S $tmp/socket$try -f /dev/null"
         rm -f "$tmp/out"
         # Wine's console breaks long lines itself: the pane is wide enough.
         $tmux new-session -d -x 6000 -y 8 "$NAME_DIALOGUE_EMULATOR cmd /c \"$command\"; echo \"exit status \$?\"; sleep 60"
