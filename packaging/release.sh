@@ -166,17 +166,12 @@ debian_sources=("$dsc" "name-dialogue_$version.orig.tar.gz" "name-dialogue_$debi
 # deb ARCH SUITE: builds the binary packages for ARCH from the source
 # package, natively with its tests, or cross without them, as Debian does.
 deb() {
-    local arch=$1 suite=$2 options=(-us -uc -b) top=$work/deb-$1 run=() profiles=()
+    local arch=$1 suite=$2 options=(-us -uc -b) top=$work/deb-$1 run=() jail=""
     if [ "$arch" != "$host_arch" ]; then
-        options+=(-a "$arch")
-        profiles+=(cross nocheck)
+        options+=(-a "$arch" "-Pcross,nocheck")
     elif $nocheck; then
-        profiles+=(nocheck)
+        options+=(-Pnocheck)
     fi
-    if ((${#profiles[@]})); then
-        options+=("-P$(IFS=, && echo "${profiles[*]}")")
-    fi
-    local jail=""
     if other_suite "$suite"; then
         jail=$(chroot_for "$suite" "$arch")
         top=$jail/build
