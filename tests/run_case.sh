@@ -11,15 +11,12 @@ case=$2
 . "${0%/*}/lib.sh"
 
 expected=$case.out
-if on_windows; then
-    if [ -f "$case.windows.out" ]; then
-        expected=$case.windows.out
-    else
-        # Every expected output ends in a line end, so each line gains a CR.
-        cr=$(printf '\r')
-        LC_ALL=C sed "s/\$/$cr/" "$case.out" >"$tmp/expected"
-        expected=$tmp/expected
-    fi
+if on_windows && [ -f "$case.windows.out" ]; then
+    expected=$case.windows.out
+elif on_windows; then
+    # Every expected output ends in a line end, so each line gains a CR.
+    LC_ALL=C sed "s/\$/$(printf '\r')/" "$case.out" >"$tmp/expected"
+    expected=$tmp/expected
 fi
 
 args=

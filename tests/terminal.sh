@@ -32,8 +32,7 @@ within() {
 # shows TEXT: whether the screen shows TEXT; tmux trims the blanks at line ends.
 shows() {
     screen=$($tmux capture-pane -p)
-    case $screen in *"$1"*) return 0 ;; esac
-    return 1
+    case $screen in *"$1"*) return 0 ;; *) return 1 ;; esac
 }
 
 # Waits until the screen shows TEXT.
@@ -66,9 +65,10 @@ if [ "$2" = console ]; then
     [ "$5" = screen ] || command="$command > $(windows "$tmp/out")"
     [ "$4" = default ] || command="chcp $4 >nul & $command"
     # Under load, Wine now and then cannot start a program at all: its cmd
-    # says "ShellExecuteEx failed", or it exits 1 and says nothing. Such a
-    # run, in which no prompt was ever written, is tried again, three times
-    # at most.
+    # says "ShellExecuteEx failed", or it exits 1 and leaves the screen
+    # empty. Such a run, in which no prompt was ever written or nothing at all
+    # reached the console, is tried again, three times at most. A run of the
+    # program always shows something there: the answers' echo, or its error.
     for try in 1 2 3; do
         # A server of its own each time: a new session can meet the last
         # one's server while it is still going away.
@@ -84,8 +84,11 @@ if [ "$2" = console ]; then
             done <"$case.in"
         fi
         wait_for "exit status"
-        case $screen in *"Please enter your first name:"*) break ;; esac
-        [ ! -s "$tmp/out" ] || break
+        case $(printf '%s\n' "$screen" | grep -m 1 .) in
+        "exit status "*) ;;
+        *"Please enter your first name:"*) break ;;
+        *) [ ! -s "$tmp/out" ] || break ;;
+        esac
         [ "$try" -eq 3 ] || $tmux kill-server
     done
     [ "$(printf '%s\n' "$screen" | sed -n 's/^exit status //p')" = 0 ] || fail "screen:$nl$screen"
