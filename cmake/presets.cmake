@@ -1,16 +1,17 @@
 # Writes cmake/target-presets.json, which CMakePresets.json includes: a
 # configure, build, test and workflow preset for every target of
-# cmake/targets.cmake, each named after it. Run it after adding or dropping a
+# cmake/targets.tsv, each named after it. Run it after adding or dropping a
 # target; with -DCHECK=ON it changes nothing and fails when the file is not
 # what the table gives.
 # Usage: cmake [-DCHECK=ON] -P cmake/presets.cmake
 include("${CMAKE_CURRENT_LIST_DIR}/targets.cmake")
-
+file(STRINGS "${CMAKE_CURRENT_LIST_DIR}/targets.tsv" rows)
+list(POP_FRONT rows)
 set(json [[{"version": 6, "include": ["common-presets.json"],
     "configurePresets": [], "buildPresets": [], "testPresets": [], "workflowPresets": []}]])
 set(index 0)
-foreach(row IN LISTS NAME_DIALOGUE_TARGETS)
-    string(REGEX MATCH "^[^ ]+" name "${row}")
+foreach(row IN LISTS rows)
+    string(REGEX MATCH "^[^\t]+" name "${row}")
     name_dialogue_target(${name})
     string(JSON json SET "${json}" configurePresets ${index}
         "{\"name\": \"${name}\", \"inherits\": \"target\", \"displayName\": \"${NAME_DIALOGUE_DESCRIPTION}\"}")
@@ -27,7 +28,7 @@ set(file "${CMAKE_CURRENT_LIST_DIR}/target-presets.json")
 if(CHECK)
     file(READ "${file}" committed)
     if(NOT committed STREQUAL "${json}\n")
-        message(FATAL_ERROR "${file} does not match cmake/targets.cmake: run cmake -P cmake/presets.cmake")
+        message(FATAL_ERROR "${file} does not match cmake/targets.tsv: run cmake -P cmake/presets.cmake")
     endif()
 else()
     file(WRITE "${file}" "${json}\n")

@@ -1,6 +1,6 @@
 # The toolchain of the target NAME_DIALOGUE_TARGET, a row of
-# cmake/targets.cmake: its cross compiler, found by its GNU triplet, and the
-# emulator that runs its programs here, if there is one.
+# cmake/targets.tsv: its cross compiler, found by its GNU triplet, and the
+# emulator that runs its programs here, where this machine cannot.
 # Usage: cmake --toolchain cmake/toolchain.cmake -DNAME_DIALOGUE_TARGET=NAME
 include("${CMAKE_CURRENT_LIST_DIR}/targets.cmake")
 name_dialogue_target("${NAME_DIALOGUE_TARGET}")
@@ -17,11 +17,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-if(NAME_DIALOGUE_EMULATOR)
-    set(_name_dialogue_emulator ${NAME_DIALOGUE_EMULATOR})
-    list(POP_FRONT _name_dialogue_emulator _name_dialogue_program)
-    find_program(NAME_DIALOGUE_EMULATOR_PROGRAM NAMES ${_name_dialogue_program})
-    if(NAME_DIALOGUE_EMULATOR_PROGRAM)
-        set(CMAKE_CROSSCOMPILING_EMULATOR "${NAME_DIALOGUE_EMULATOR_PROGRAM}" ${_name_dialogue_emulator})
-    endif()
-endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${NAME_DIALOGUE_RUNNER})

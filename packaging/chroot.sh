@@ -1,18 +1,17 @@
 # shellcheck shell=bash
-# Sourced by release.sh, verify.sh and the checks. A target whose Debian
+# Sourced, after lib.sh, by build.sh and the release's checks. A target whose Debian
 # packages are in another suite than this machine's is built, and its .deb
 # tested, in a chroot of that suite; the checks install in clean systems. All
 # are made with mmdebstrap (as root) and kept in NAME_DIALOGUE_CHROOTS
 # (default ~/.cache/name-dialogue/chroots, or under XDG_CACHE_HOME).
 
+# shellcheck disable=SC2154 # runtime_packages comes from lib.sh
 host_arch=$(dpkg --print-architecture)
 host_suite=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
-# What dh_shlibdeps reads a foreign program's dependencies off.
-runtime_packages=(libc6 libstdc++6 libgcc-s1)
 
 # other_suite SUITE: whether SUITE, a target's fact, is not this machine's.
 other_suite() {
-    [ -n "$1" ] && [ "$1" != "$host_suite" ]
+    [ "$1" != - ] && [ "$1" != "$host_suite" ]
 }
 
 # chroot_dir SUITE ARCH: where the chroot of SUITE for building for ARCH is
@@ -34,18 +33,20 @@ debstrap() {
 }
 
 # chroot_for SUITE ARCH: the chroot of SUITE for this machine that can cross
-# build for ARCH and run ARCH's programs, made on first use.
+# build for ARCH and run ARCH's programs, made on first use, by one maker.
 chroot_for() {
     local dir
     dir=$(chroot_dir "$1" "$2")
-    if [ ! -d "$dir" ]; then
-        mkdir -p "${dir%/*}"
-        rm -rf "$dir.new"
-        debstrap --variant=buildd --architectures="$host_arch,$2" \
-            --include="crossbuild-essential-$2,debhelper,cmake$(printf ",%s:$2" "${runtime_packages[@]}")" \
-            "$1" "$dir.new"
-        mv "$dir.new" "$dir"
-    fi
+    mkdir -p "${dir%/*}"
+    (
+        flock 9
+        [ -d "$dir" ] || {
+            rm -rf "$dir.new"
+            debstrap --variant=buildd --architectures="$host_arch,$2" \
+                --include="crossbuild-essential-$2,debhelper,cmake$(printf ",%s:$2" "${runtime_packages[@]}")" \
+                "$1" "$dir.new" && mv "$dir.new" "$dir"
+        }
+    ) 9>"$dir.lock" || return 1
     echo "$dir"
 }
 
@@ -59,20 +60,17 @@ chroot_for() {
 # and a mirror mid-sync cannot fail a check. Made on first use, one maker at
 # a time, and named by what it holds, so that a change makes a new one.
 clean_system() {
-    local line suite arch archs=$host_arch packages file
+    local system arch suite archs=$host_arch packages file
     packages=curl,sudo,dpkg-dev,apt-utils
     packages+=$(sed -n 's/^Depends: *//p' "$(dirname "${BASH_SOURCE[0]}")/debian/tests/control" |
         tr -d ' ' | tr ',' '\n' | grep -vx '@' | sed 's/^/,/' | tr -d '\n')
-    # shellcheck disable=SC2154 # targets comes from packaging/targets.sh
-    while read -r line; do
-        suite=$(fact deb_suite "$line")
-        arch=$(fact deb_arch "$line")
-        if [ "$(fact system "$line")" = Linux ] && [ "$arch" != "$host_arch" ] &&
-            [ "${suite:-$host_suite}" = "$1" ]; then
+    while IFS=$'\t' read -r system arch suite; do
+        [ "$suite" != - ] || suite=$host_suite
+        if [ "$system" = Linux ] && [ "$arch" != "$host_arch" ] && [ "$suite" = "$1" ]; then
             archs=$archs,$arch
             packages=$packages$(printf ",%s:$arch" "${runtime_packages[@]}")
         fi
-    done <<<"$targets"
+    done < <(targets system deb_arch deb_suite)
     file=$(chroot_dir "$1" "clean-$(sha256sum <<<"$archs $packages" | cut -c 1-12)").tar
     mkdir -p "${file%/*}"
     (

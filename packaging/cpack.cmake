@@ -5,16 +5,13 @@ set(CPACK_PACKAGE_VENDOR "the name-dialogue developers")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
 
-# An archive is named after the system and the processor, as a target's
-# row in cmake/targets.cmake names it.
-string(TOLOWER "${CMAKE_SYSTEM_NAME}" system)
-set(processor "${CMAKE_SYSTEM_PROCESSOR}")
-if(NAME_DIALOGUE_CPU)
-    set(processor "${NAME_DIALOGUE_CPU}")
-elseif(processor MATCHES "^(AMD64|amd64)$")
-    set(processor x86_64)
+# An archive is named as the target's row in cmake/targets.tsv says, or else
+# after the system and the processor.
+string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" archive)
+if(NAME_DIALOGUE_ARCHIVE)
+    set(archive "${NAME_DIALOGUE_ARCHIVE}")
 endif()
-set(CPACK_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}-${system}-${processor}")
+set(CPACK_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}-${archive}")
 set(CPACK_SOURCE_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}")
 set(CPACK_GENERATOR TGZ)
 if(WIN32)

@@ -1,9 +1,9 @@
 # shellcheck shell=bash
 # Sourced first by every script in packaging/, with the script's arguments:
 # strict mode; root, the project's top folder; --help, which prints the
-# script's header; fail, one line on standard error and exit 1; tmp, a
-# folder of its own, removed at the end, when whatever still runs beside the
-# script is stopped too; and what several scripts read off a release.
+# script's header; fail, one line on standard error and exit 1; usage, the
+# answer to a wrong call; tmp, a folder of its own, removed at the end; and
+# what several scripts read: the targets' table and a signed SHA256SUMS.
 set -euo pipefail
 # shellcheck disable=SC2034 # for the scripts that source this one
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -17,70 +17,45 @@ fail() {
     echo "${0##*/}: $*" >&2
     exit 1
 }
-
-tmp=$(mktemp -d)
-finish() {
-    jobs -p | xargs -r kill 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$tmp"
-}
-trap finish EXIT
-trap 'exit 1' TERM INT
-
-# job NAME COMMAND...: adds NAME, running COMMAND (one of the script's
-# functions, say), to the graph that run_graph runs next.
-declare -A graph=()
-graph_order=()
-job() {
-    graph[$1]=$(printf '%q ' "${@:2}")
-    graph_order+=("$1")
-}
-# run_graph VARIABLE...: runs the graph's jobs with make, a job a core, each
-# in a bash that has the script's functions and these variables, with its
-# log in tmp, JOB.log; they start in the order they were added, and a failed
-# one shows the end of its log and fails the graph once the others have
-# ended. The graph is then empty again.
-run_graph() {
-    ((${#graph[@]})) || return 0
-    { echo 'set -euo pipefail'; declare -p graph tmp root "$@"; declare -f; } >"$tmp/graph.sh"
-    BASH_ENV=$tmp/graph.sh make -s -k -j "$(nproc)" -f "$root/packaging/graph.mk" \
-        LOGS="$tmp" JOBS="${graph_order[*]}" SCRIPT="${0##*/}"
-    graph=()
-    graph_order=()
-}
-
-# usage: the script's own Usage line, as a wrong call's answer.
 usage() {
     echo "usage: $(sed -n 's/^# Usage: //p' "$0" | sed -n 1p) (--help says more)" >&2
     exit 2
 }
 
-# repeat_timing DIR N: the tests of the build DIR that meet another
-# process's timing, N times more, two a core at once; a failure shows what
-# the failed runs printed.
-repeat_timing() {
-    if ! ctest --test-dir "$1" -L timing --repeat until-fail:"$2" -j $(($(nproc) * 2)) --output-on-failure \
-        >"$1/repeat.log" 2>&1; then
-        sed -n '/\*\*\*Failed/,/^ *Start /p' "$1/repeat.log"
-        echo "a timing test failed in $2 runs in $1"
-        return 1
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+trap 'exit 1' TERM INT
+
+# What dh_shlibdeps reads a foreign program's dependencies off, and so what
+# a foreign architecture's .deb needs installed to be built and run.
+# shellcheck disable=SC2034
+runtime_packages=(libc6 libstdc++6 libgcc-s1)
+
+# targets COLUMN...: those columns of cmake/targets.tsv, a target a line,
+# tab-separated, "-" where a fact is empty, for `IFS=$'\t' read -r`.
+targets() {
+    awk -F '\t' -v want="$*" 'NR == 1 {
+            for (i = 1; i <= NF; i++) column[$i] = i
+            n = split(want, wanted, " ")
+            for (i = 1; i <= n; i++) if (!(wanted[i] in column)) { print "no column " wanted[i] > "/dev/stderr"; exit 1 }
+            next
+        }
+        { for (i = 1; i <= n; i++) printf "%s%s", $column[wanted[i]], (i < n ? "\t" : "\n") }' \
+        "$root/cmake/targets.tsv"
+}
+
+# verify_sums KEYFILE DIR: DIR's SHA256SUMS.asc must be a good signature of
+# its SHA256SUMS by KEYFILE, a public key file, armored or not; then every
+# file SHA256SUMS names must match it.
+verify_sums() {
+    if grep -q -- '-----BEGIN PGP PUBLIC KEY BLOCK-----' "$1"; then
+        gpg --batch --dearmor <"$1" >"$tmp/keyring.gpg"
+    else
+        cp "$1" "$tmp/keyring.gpg"
     fi
-    echo "$2 runs each: $(grep 'tests passed' "$1/repeat.log")"
-}
-
-# dialogue COMMAND...: COMMAND, given two names, must hold the whole
-# dialogue, byte for byte.
-dialogue() {
-    printf 'Ada\nLovelace\n' | "$@" >"$tmp/dialogue" || fail "$* failed"
-    printf 'Please enter your first name: Please enter your last name: First name is: Ada\nLast name is: Lovelace\n' |
-        cmp -s - "$tmp/dialogue" || fail "$* wrote: $(cat "$tmp/dialogue")"
-}
-
-# release_of SUMS: sets tarball, the source tarball that a release's
-# SHA256SUMS names, and version, the version in its name.
-release_of() {
-    tarball=$(awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' "$1")
-    [ -n "$tarball" ] || fail "$1 names no source tarball"
-    version=${tarball#name-dialogue-}
-    version=${version%.tar.gz}
+    gpgv --keyring "$tmp/keyring.gpg" "$2/SHA256SUMS.asc" "$2/SHA256SUMS" 2>"$tmp/gpgv.log" ||
+        { cat "$tmp/gpgv.log" >&2; fail "$2/SHA256SUMS.asc is not a good signature by $1"; }
+    echo "signature: good, $(grep -m 1 -o 'using .*' "$tmp/gpgv.log")"
+    (cd "$2" && sha256sum --quiet -c SHA256SUMS) || fail "a file of $2 does not match its SHA256SUMS"
+    echo "sums: every file matches SHA256SUMS"
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks a downloaded release in DIR: SHA256SUMS.asc against KEYFILE (a
-# public key, armored or not) where both are there, then every sum; then it
+# public key file, armored or not) and every sum; then it
 # rebuilds every artifact this machine can build from the release's own
 # source tarball, with the release's SOURCE_DATE_EPOCH and the release's own
 # packaging/release.sh, and compares each with the one in DIR byte for byte
@@ -20,7 +20,7 @@ while [ $# -gt 0 ]; do
     --target) only+=("${2:?--target needs a name}") && shift ;;
     --kind) kinds+=(--kind "${2:?--kind needs deb, rpm or archive}") && shift ;;
     -*) usage ;;
-    *) dir=$(realpath "$1") ;;
+    *) [ -z "$dir" ] || usage && dir=$(realpath "$1") ;;
     esac
     shift
 done
@@ -29,45 +29,35 @@ export LC_ALL=C
 cd "$dir"
 [ -f SHA256SUMS ] || fail "$dir holds no SHA256SUMS"
 
-if [ -n "$key" ] && [ -f SHA256SUMS.asc ]; then
-    if grep -q -- '-----BEGIN PGP PUBLIC KEY BLOCK-----' "$key"; then
-        gpg --batch --dearmor <"$key" >"$tmp/key.gpg"
-    else
-        cp "$key" "$tmp/key.gpg"
-    fi
-    gpgv --keyring "$tmp/key.gpg" SHA256SUMS.asc SHA256SUMS 2>"$tmp/gpgv.log" ||
-        { cat "$tmp/gpgv.log"; fail "SHA256SUMS.asc is not a good signature by $key"; }
-    echo "signature: good, $(grep -m 1 -o 'using .*' "$tmp/gpgv.log")"
-elif [ -n "$key" ]; then
-    echo "signature: none in $dir, so only the sums are checked"
+if [ -n "$key" ]; then
+    [ -f SHA256SUMS.asc ] || fail "$dir holds no SHA256SUMS.asc to check with $key"
+    verify_sums "$key" .
+else
+    sha256sum --quiet -c SHA256SUMS || fail "a file of $dir does not match its SHA256SUMS"
+    echo "sums: every file matches SHA256SUMS, whose signature was not checked (no --key)"
 fi
-sha256sum --quiet -c SHA256SUMS || fail "an artifact does not match SHA256SUMS"
-echo "sums: every file matches SHA256SUMS"
-
-release_of SHA256SUMS
+tarball=$(awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' SHA256SUMS)
+[ -n "$tarball" ] || fail "SHA256SUMS names no source tarball"
 tar -xzf "$tarball" -C "$tmp"
 source=$tmp/${tarball%.tar.gz}
 # The release's time, as its .buildinfo files recorded it, or the tarball's.
 epoch=$(sed -n 's/^ SOURCE_DATE_EPOCH="\([0-9]*\)"$/\1/p' ./*.buildinfo 2>/dev/null | sort -u)
 [ "$(wc -l <<<"$epoch")" -le 1 ] || fail "the .buildinfo files name several SOURCE_DATE_EPOCH"
-export SOURCE_DATE_EPOCH=${epoch:-$(stat -c %Y "$source/CMakeLists.txt")}
+export SOURCE_DATE_EPOCH=${epoch:-$(stat -c %Y "$source/VERSION")}
 
 # What this machine can rebuild: the targets whose compiler is here, and of
 # those of another Debian suite only what root can build in a chroot.
-# shellcheck source=packaging/targets.sh
-. "$source/packaging/targets.sh"
 chosen=()
-while read -r line; do
-    target=$(fact name "$line")
+while IFS=$'\t' read -r target triplet package; do
     if ((${#only[@]})) && ! printf '%s\n' "${only[@]}" | grep -qx "$target"; then
         continue
     fi
-    if ! command -v "$(fact triplet "$line")-g++" >/dev/null; then
-        echo "skipped: $target, whose compiler $(fact compiler_package "$line") is not installed"
+    if ! command -v "$triplet-g++" >/dev/null; then
+        echo "skipped: $target, whose compiler $package is not installed"
     else
         chosen+=(--target "$target")
     fi
-done <<<"$targets"
+done < <(targets name triplet compiler_package)
 ((${#chosen[@]})) || fail "this machine can rebuild nothing of the release"
 
 echo "== rebuilding from $tarball with SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH"
