@@ -1,7 +1,5 @@
 // Validates CycloneDX 1.6 JSON documents with the CycloneDX library's strict
-// validator, which also refuses properties the schema does not define, and
-// prints for each what the release's checks compare with the artifact:
-//   FILE program=SHA256 runtimes=NAME@VERSION,...
+// validator, which also refuses properties the schema does not define.
 // Usage: NODE_PATH=DIR/node_modules node packaging/validate-sbom.js FILE...
 // where DIR holds @cyclonedx/cyclonedx-library and its JSON validator's
 // optional dependencies (ajv, ajv-formats, ajv-formats-draft2019).
@@ -18,11 +16,7 @@ async function main(files) {
     for (const file of files) {
         const errors = await validator.validate(fs.readFileSync(file, 'utf8'));
         if (errors === null) {
-            const bom = JSON.parse(fs.readFileSync(file, 'utf8'));
-            const program = bom.components.find((c) => c['bom-ref'] === 'program');
-            const hash = program.hashes.find((h) => h.alg === 'SHA-256').content;
-            const runtimes = (program.components || []).map((c) => `${c.name}@${c.version}`);
-            console.log(`${file} program=${hash} runtimes=${runtimes.join(',')}`);
+            console.log(`valid CycloneDX 1.6: ${file}`);
         } else {
             console.log(`not valid CycloneDX 1.6: ${file}: ${JSON.stringify(errors)}`);
             failed++;

@@ -31,10 +31,10 @@
 export LC_ALL=C
 check=${1:-}
 [ $# -ge 2 ] || usage
-if [ "$check" != clean-system ]; then
-    out=$(realpath "${4:-$2}")
-    [ "$check" = newer ] || export GNUPGHOME=$out/gnupg
-fi
+case $check in
+newer) out=$(realpath -m "${4:?}") ;;
+debian | dnf | download) out=$(realpath "$2") && export GNUPGHOME=$out/gnupg ;;
+esac
 key() {
     awk -v k="$1" '$1 == k { print $2 }' "$out/keys"
 }
@@ -266,6 +266,7 @@ download)
     read -r version _ <"$out/versions"
     serve
     publish v2 "$out/dist"
+    state v2
     download=$tmp/download
     mkdir "$download"
     curl -fsS -o "$tmp/key.asc" "$url/name-dialogue.asc"
