@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds a release into dist/: the source tarball; the Debian source package
 # and, from it, a .deb (with its -dbgsym and its .buildinfo) for every Linux
-# target of cmake/targets.cmake; the source RPM and, from it, an .rpm for
+# target of cmake/targets.tsv; the source RPM and, from it, an .rpm for
 # every target with an RPM architecture; a tarball of the static program for
 # every Linux target; the Windows zip; beside each .deb, .rpm, tarball and
 # the zip its CycloneDX SBOM, ARTIFACT.cdx.json; and SHA256SUMS over all.

@@ -6,7 +6,7 @@
 # Usage: packaging/throwaway-key.sh NAME
 # shellcheck source=packaging/lib.sh
 . "$(dirname "$0")/lib.sh"
-[ $# -eq 1 ] || usage
+{ [ $# -eq 1 ] && [ "${1#-}" = "$1" ]; } || usage
 name=$1
 gpg --batch --quiet --cert-digest-algo SHA512 --personal-digest-preferences SHA512 \
     --gen-key <<PARAMETERS

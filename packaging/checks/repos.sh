@@ -63,8 +63,9 @@ publish() {
 state() {
     ln -sfn "$1" "$tmp/served"
 }
-# dialogue COMMAND...: COMMAND, given two names, must hold the whole dialogue.
-dialogue() {
+# holds_dialogue COMMAND...: COMMAND, given two names, must hold the whole
+# dialogue.
+holds_dialogue() {
     printf 'Ada\nLovelace\n' | "$@" >"$tmp/dialogue" || fail "$* failed"
     printf 'Please enter your first name: Please enter your last name: First name is: Ada\nLast name is: Lovelace\n' |
         cmp -s - "$tmp/dialogue" || fail "$* wrote: $(cat "$tmp/dialogue")"
@@ -178,7 +179,7 @@ debian)
     inside sh -ec "$steps" </dev/null >"$tmp/steps.log" 2>&1 || { cat "$tmp/steps.log"; fail "$suite: the README's steps failed"; }
     [ "$(installed)" = "$version-1" ] || fail "$suite: the README's steps did not install $version"
     apt_quiet update
-    dialogue inside name-dialogue
+    holds_dialogue inside name-dialogue
     inside sh -c 'cd /tmp && apt-get source --download-only name-dialogue' >"$tmp/source.log" 2>&1 ||
         { cat "$tmp/source.log"; fail "$suite: apt-get source failed"; }
     [ -f "$client/tmp/name-dialogue_$version-1.dsc" ] || fail "$suite: apt-get source fetched no .dsc"
@@ -195,7 +196,7 @@ debian)
     apt_quiet update
     apt_quiet upgrade
     [ "$(installed)" = "$newer-1" ] || fail "$suite: apt-get upgrade did not install $newer"
-    dialogue inside name-dialogue
+    holds_dialogue inside name-dialogue
     echo "$suite: upgraded to $newer"
     state rotated
     for holder in release new; do
@@ -210,7 +211,7 @@ debian)
         cp "$(command -v "$qemu")" "$client/usr/bin/"
         apt_quiet install "name-dialogue:$arch"
         [ "$(installed ":$arch")" = "$version-1" ] || fail "$suite: name-dialogue:$arch is not installed"
-        dialogue inside "/usr/bin/$qemu" /usr/bin/name-dialogue
+        holds_dialogue inside "/usr/bin/$qemu" /usr/bin/name-dialogue
         echo "$suite: name-dialogue:$arch installed and ran under $qemu"
     done
     ;;
