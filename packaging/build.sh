@@ -6,7 +6,8 @@
 #   deb TARGET    the .deb of TARGET, with its -dbgsym and .buildinfo
 #   rpm TARGET    the .rpm of TARGET
 #   archive TARGET  the static program of TARGET, packed by CPack
-# and beside each .deb, .rpm and archive its CycloneDX SBOM,
+#   msi TARGET    the Windows Installer package of TARGET's archive
+# and beside each .deb, .rpm, archive and .msi its CycloneDX SBOM,
 # ARTIFACT.cdx.json. packaging/release.sh exports what it reads: SRC, WORK,
 # DIST, VERSION, DEBIAN_VERSION, NOCHECK (true or false) and
 # SOURCE_DATE_EPOCH.
@@ -132,6 +133,30 @@ archive)
     mkdir "$dir/unpacked"
     (cd "$dir/unpacked" && cmake -E tar xf "$file")
     sbom "$file" "$kind" "$VERSION" "${archive#*-}" "$dir/unpacked/$name-$archive" "$program" "$dir"
+    ;;
+msi)
+    # wixl writes the clock's time into the package and the files' into its
+    # cabinet; both are the release's time. Its codes follow the version.
+    folder=$WORK/$target/unpacked/$name-$archive msi=$DIST/$name-$archive.msi
+    touch -d "@$SOURCE_DATE_EPOCH" "$folder"/*
+    code() {
+        python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
+            FECD2555-4DD0-4979-AC63-FE0F53F9E7B7 "$1 $VERSION"
+    }
+    faketime "$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')" wixl -a x64 -D Version="$VERSION" \
+        -D ProductCode="$(code product)" -D PackageCode="$(code package)" -D Folder="$folder" -o "$msi" \
+        "$SRC/packaging/msi/name-dialogue.wxs"
+    # The installer's folder appended to the system PATH, and taken out on
+    # removal, which wixl has no element for.
+    # shellcheck disable=SC2016 # the backquotes are SQL's
+    msibuild "$msi" -s "name-dialogue $VERSION" "the name-dialogue developers" "x64;1033" "{$(code package)}" \
+        -q 'CREATE TABLE `Environment` (`Environment` CHAR(72) NOT NULL, `Name` CHAR(255) NOT NULL LOCALIZABLE,
+            `Value` CHAR(255) LOCALIZABLE, `Component_` CHAR(72) NOT NULL PRIMARY KEY `Environment`)' \
+        -q "INSERT INTO \`Environment\` (\`Environment\`, \`Name\`, \`Value\`, \`Component_\`)
+            VALUES ('PATH', '=-*PATH', '[~];[INSTALLDIR]', 'Program')" \
+        -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('RemoveEnvironmentStrings', 3300)" \
+        -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('WriteEnvironmentStrings', 5200)"
+    sbom "$msi" msi "$VERSION" "${archive#*-}" "$folder" name-dialogue.exe "$WORK/$target"
     ;;
 *) usage ;;
 esac

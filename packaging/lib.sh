@@ -59,3 +59,25 @@ verify_sums() {
     (cd "$2" && sha256sum --quiet -c SHA256SUMS) || fail "a file of $2 does not match its SHA256SUMS"
     echo "sums: every file matches SHA256SUMS"
 }
+
+# at_version TARBALL VERSION OUTPUT: the source tarball TARBALL as VERSION,
+# with the packaging's changelog and spec following, for the checks of
+# upgrades and downgrades; written to OUTPUT.
+at_version() {
+    local src
+    mkdir "$tmp/at_version"
+    tar -xzf "$1" -C "$tmp/at_version"
+    src=$(echo "$tmp"/at_version/name-dialogue-*)
+    echo "$2" >"$src/VERSION"
+    sed -i "s/^Version: .*/Version:        $2/; /^%changelog/a\\
+* Wed Dec 09 2026 name-dialogue developers <name-dialogue@example.org> - $2-1\\
+- Version $2, to test updates.\\
+" "$src/packaging/rpm/name-dialogue.spec"
+    { printf 'name-dialogue (%s-1) unstable; urgency=medium\n\n  * Version %s, to test updates.\n\n' "$2" "$2"
+        printf ' -- name-dialogue developers <name-dialogue@example.org>  Wed, 09 Dec 2026 12:00:00 +0000\n\n'
+        cat "$src/packaging/debian/changelog"; } >"$tmp/changelog"
+    mv "$tmp/changelog" "$src/packaging/debian/changelog"
+    mv "$src" "$tmp/at_version/name-dialogue-$2"
+    tar -C "$tmp/at_version" -cf - "name-dialogue-$2" | gzip -9n >"$3"
+    rm -rf "$tmp/at_version"
+}

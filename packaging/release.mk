@@ -1,5 +1,5 @@
 # The release's build graph: a rule for each package and archive, by target
-# (deb-TARGET, rpm-TARGET, archive-TARGET), after the source package it is
+# (deb-TARGET, rpm-TARGET, archive-TARGET, msi-TARGET), after the source package it is
 # built from. packaging/release.sh makes the source tarball, asks for the
 # goals in its work folder, and exports what the recipes read; each recipe is
 # a step of packaging/build.sh and leaves a stamp of its name.
@@ -12,6 +12,9 @@ rpm-%: srpm
 	touch $@
 archive-%:
 	$(build) archive $*
+	touch $@
+msi-%: archive-%
+	$(build) msi $*
 	touch $@
 dsc srpm:
 	$(build) $@

@@ -3,8 +3,9 @@
 # and, from it, a .deb (with its -dbgsym and its .buildinfo) for every Linux
 # target of cmake/targets.tsv; the source RPM and, from it, an .rpm for
 # every target with an RPM architecture; a tarball of the static program for
-# every Linux target; the Windows zip; beside each .deb, .rpm, tarball and
-# the zip its CycloneDX SBOM, ARTIFACT.cdx.json; and SHA256SUMS over all.
+# every Linux target; the Windows zip, and the Windows Installer package of
+# its program; beside each .deb, .rpm, tarball, zip and .msi its CycloneDX
+# SBOM, ARTIFACT.cdx.json; and SHA256SUMS over all.
 # Everything is built from the source tarball, so what is released is exactly
 # the commit, and the same commit gives the same bytes from any folder.
 #
@@ -15,7 +16,8 @@
 #   --target NAME     build only what NAME gives, and the source packages;
 #                     may be given more than once
 #   --kind KIND       build only the source packages and the artifacts of
-#                     KIND: deb, rpm or archive; may be given more than once
+#                     KIND: deb, rpm, archive or msi (with its archive); may be
+#                     given more than once
 #   --nocheck         skip the tests that the package builds run
 #   --available       skip, saying so, a .deb of another Debian suite when
 #                     not root, as its chroot takes root
@@ -35,7 +37,7 @@ while [ $# -gt 0 ]; do
     --source) source_tarball=$(realpath "${2:?--source needs a tarball}") && shift ;;
     --target) only+=" ${2:?--target needs a name}" && shift ;;
     --kind)
-        case ${2:-} in deb | rpm | archive) kinds+=" $2" ;; *) fail "--kind is deb, rpm or archive" ;; esac
+        case ${2:-} in deb | rpm | archive | msi) kinds+=" $2" ;; *) fail "--kind is deb, rpm, archive or msi" ;; esac
         shift
         ;;
     --nocheck) nocheck=true ;;
@@ -106,6 +108,7 @@ while IFS=$'\t' read -r target system deb_arch deb_suite rpm_arch; do
         goals+=("rpm-$target")
     fi
     ! chosen "$kinds" archive || goals+=("archive-$target")
+    [ "$system" != Windows ] || ! chosen "$kinds" msi || goals+=("msi-$target")
 done < <(targets name system deb_arch deb_suite rpm_arch)
 
 echo "== the source packages, then the packages and archives, a build a core"

@@ -72,7 +72,7 @@ def dependency(line, kind, arch):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--artifact", type=Path, required=True)
-    parser.add_argument("--kind", choices=["tarball", "zip", "deb", "rpm"], required=True)
+    parser.add_argument("--kind", choices=["tarball", "zip", "msi", "deb", "rpm"], required=True)
     parser.add_argument("--version", required=True)
     parser.add_argument("--arch", default="")
     parser.add_argument("--program", type=Path, required=True, help="the program, unpacked")

@@ -88,21 +88,9 @@ newer)
         echo "stranger $("$root/packaging/throwaway-key.sh" stranger)"
     } >"$out/keys"
     tarball=$(awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' "$2/SHA256SUMS")
-    tar -xzf "$2/$tarball" -C "$tmp"
-    src=$(echo "$tmp"/name-dialogue-*)
-    version=$(cat "$src/VERSION")
+    version=$(tar -xzOf "$2/$tarball" --wildcards 'name-dialogue-*/VERSION')
     newer=${version%.*}.$((${version##*.} + 1))
-    echo "$newer" >"$src/VERSION"
-    sed -i "s/^Version: .*/Version:        $newer/; /^%changelog/a\\
-* Wed Dec 09 2026 name-dialogue developers <name-dialogue@example.org> - $newer-1\\
-- A newer version, to test updates.\\
-" "$src/packaging/rpm/name-dialogue.spec"
-    { printf 'name-dialogue (%s-1) unstable; urgency=medium\n\n  * A newer version, to test updates.\n\n' "$newer"
-        printf ' -- name-dialogue developers <name-dialogue@example.org>  Wed, 09 Dec 2026 12:00:00 +0000\n\n'
-        cat "$src/packaging/debian/changelog"; } >"$tmp/changelog"
-    mv "$tmp/changelog" "$src/packaging/debian/changelog"
-    mv "$src" "$tmp/name-dialogue-$newer"
-    tar -C "$tmp" -cf - "name-dialogue-$newer" | gzip -9n >"$tmp/name-dialogue-$newer.tar.gz"
+    at_version "$2/$tarball" "$newer" "$tmp/name-dialogue-$newer.tar.gz"
     host_target=$(targets name deb_arch | awk -F '\t' -v a="$host_arch" '$2 == a { print $1 }')
     "$root/packaging/release.sh" --source "$tmp/name-dialogue-$newer.tar.gz" --sign "$(key release)" --nocheck \
         --target "$host_target" --dist "$out/dist-newer" >"$tmp/newer.log" 2>&1 ||
