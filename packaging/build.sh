@@ -143,9 +143,9 @@ msi)
         python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
             FECD2555-4DD0-4979-AC63-FE0F53F9E7B7 "$1 $VERSION"
     }
-    faketime "$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')" wixl -a x64 -D Version="$VERSION" \
-        -D ProductCode="$(code product)" -D PackageCode="$(code package)" -D Folder="$folder" -o "$msi" \
-        "$SRC/packaging/msi/name-dialogue.wxs"
+    (cd "$folder" && faketime "$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')" wixl -a x64 \
+        -D Version="$VERSION" -D ProductCode="$(code product)" -D PackageCode="$(code package)" -D Folder=. \
+        -o "$msi" "$SRC/packaging/msi/name-dialogue.wxs")
     # The installer's folder appended to the system PATH, and taken out on
     # removal, which wixl has no element for.
     # shellcheck disable=SC2016 # the backquotes are SQL's
