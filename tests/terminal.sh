@@ -7,6 +7,7 @@
 # helper inject-keys.exe (NAME_DIALOGUE_INJECT_KEYS), for what a terminal
 # cannot type; standard output then goes to a file that must hold CASE.out
 # byte for byte, or to the screen, which must show the answers as typed.
+# EXE may be a bare name, which Windows finds on PATH from an empty folder.
 # Usage: terminal.sh EXE console CASE default|CODEPAGE file|screen
 exe=$1
 # shellcheck source=tests/lib.sh
@@ -56,7 +57,8 @@ windows() {
 if [ "$2" = console ]; then
     on_windows || fail "a console case is for Windows"
     case=${0%/*}/console/$3
-    command=$(windows "$exe")
+    case $exe in */*) command=$(windows "$exe") ;; *) command=$exe ;; esac
+    mkdir "$tmp/empty"
     if [ -f "$case.keys" ]; then
         helper=${NAME_DIALOGUE_INJECT_KEYS:-}
         [ -f "$helper" ] || skip "no inject-keys.exe, which a compiler for Windows builds, at '$helper'"
@@ -75,7 +77,7 @@ if [ "$2" = console ]; then
         tmux="tmux -S $tmp/socket$try -f /dev/null"
         rm -f "$tmp/out"
         # Wine's console breaks long lines itself: the pane is wide enough.
-        $tmux new-session -d -x 6000 -y 8 "$NAME_DIALOGUE_EMULATOR cmd /c \"$command\"; echo \"exit status \$?\"; sleep 60"
+        $tmux new-session -d -x 6000 -y 8 -c "$tmp/empty" "$NAME_DIALOGUE_EMULATOR cmd /c \"$command\"; echo \"exit status \$?\"; sleep 60"
         pane=$($tmux display -p '#{pane_tty}')
         if [ -f "$case.in" ] && within raw_or_ended && raw; then
             while IFS= read -r line; do

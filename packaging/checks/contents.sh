@@ -8,6 +8,8 @@
 #   tarball FILE DIR TRIPLET a static program's tarball: static, LICENSE,
 #                            NOTICES, SBOM
 #   zip FILE DIR             the Windows zip: LICENSE, NOTICES, SBOM
+#   msi FILE DIR             the Windows Installer package: the zip's
+#                            files, the PATH entry, SBOM
 # DIR is where unpack put the artifact.
 # Usage: packaging/checks/contents.sh CHECK ARGUMENT...
 # shellcheck source=packaging/lib.sh
@@ -56,6 +58,7 @@ unpack)
         *.src.rpm) ;;
         *.rpm) (cd "$3/$file" && rpm2cpio "$2/$file" | cpio -idm --quiet) ;;
         *.tar.gz | *.zip) (cd "$3/$file" && cmake -E tar xf "$2/$file") ;;
+        *.msi) msiextract -C "$3/$file" "$2/$file" >/dev/null ;;
         esac
     done <"$2/SHA256SUMS"
     ;;
@@ -113,6 +116,14 @@ tarball)
 zip)
     { cmp -s "$root/LICENSE" "$3/LICENSE" && grep -q 'MinGW-w64 runtime, version' "$3/NOTICES"; } ||
         fail "${2##*/} lacks LICENSE or NOTICES"
+    has_sbom "$2" "$3/name-dialogue.exe" "$3/NOTICES"
+    ;;
+msi)
+    zip=$(dirname "$(dirname "$3")")/${2##*/}
+    zip=${zip%.msi}.zip
+    diff -r "$3" "$zip/$(basename "${zip%.zip}")" || fail "${2##*/} does not hold the zip's files"
+    msiinfo export "$2" Environment | grep -qxF "$(printf 'PATH\t=-*PATH\t[~];[INSTALLDIR]\tProgram\r')" ||
+        fail "${2##*/} does not append its folder to PATH"
     has_sbom "$2" "$3/name-dialogue.exe" "$3/NOTICES"
     ;;
 *) usage ;;
