@@ -148,8 +148,8 @@ msi)
         -o "$msi" "$SRC/packaging/msi/name-dialogue.wxs")
     # The installer's folder appended to the system PATH, and taken out on
     # removal, which wixl has no element for.
-    # shellcheck disable=SC2016 # the backquotes are SQL's
     msibuild "$msi" -s "name-dialogue $VERSION" "the name-dialogue developers" "x64;1033" "{$(code package)}"
+    # shellcheck disable=SC2016 # the backquotes are SQL's
     msibuild "$msi" -q 'CREATE TABLE `Environment` (`Environment` CHAR(72) NOT NULL, `Name` CHAR(255) NOT NULL LOCALIZABLE,
             `Value` CHAR(255) LOCALIZABLE, `Component_` CHAR(72) NOT NULL PRIMARY KEY `Environment`)' \
         -q "INSERT INTO \`Environment\` (\`Environment\`, \`Name\`, \`Value\`, \`Component_\`)

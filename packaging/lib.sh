@@ -60,14 +60,23 @@ verify_sums() {
     echo "sums: every file matches SHA256SUMS"
 }
 
-# at_version TARBALL VERSION OUTPUT: the source tarball TARBALL as VERSION,
-# with the packaging's changelog and spec following, for the checks of
-# upgrades and downgrades; written to OUTPUT.
-at_version() {
+# source_tarball DIR: the source tarball that DIR's SHA256SUMS names;
+# release_version DIR: the version it holds.
+source_tarball() {
+    awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' "$1/SHA256SUMS"
+}
+release_version() {
+    tar -xzOf "$1/$(source_tarball "$1")" --wildcards 'name-dialogue-*/VERSION'
+}
+
+# release_at DIST VERSION DIR OPTION...: the release DIST's source as
+# VERSION, its changelog and spec following, built by release.sh --nocheck
+# with OPTIONs into DIR, for the checks of upgrades and downgrades.
+release_at() {
     local src
-    mkdir "$tmp/at_version"
-    tar -xzf "$1" -C "$tmp/at_version"
-    src=$(echo "$tmp"/at_version/name-dialogue-*)
+    mkdir "$tmp/at"
+    tar -xzf "$1/$(source_tarball "$1")" -C "$tmp/at"
+    src=$(echo "$tmp"/at/name-dialogue-*)
     echo "$2" >"$src/VERSION"
     sed -i "s/^Version: .*/Version:        $2/; /^%changelog/a\\
 * Wed Dec 09 2026 name-dialogue developers <name-dialogue@example.org> - $2-1\\
@@ -77,7 +86,8 @@ at_version() {
         printf ' -- name-dialogue developers <name-dialogue@example.org>  Wed, 09 Dec 2026 12:00:00 +0000\n\n'
         cat "$src/packaging/debian/changelog"; } >"$tmp/changelog"
     mv "$tmp/changelog" "$src/packaging/debian/changelog"
-    mv "$src" "$tmp/at_version/name-dialogue-$2"
-    tar -C "$tmp/at_version" -cf - "name-dialogue-$2" | gzip -9n >"$3"
-    rm -rf "$tmp/at_version"
+    mv "$src" "$tmp/at/name-dialogue-$2"
+    tar -C "$tmp/at" -cf - "name-dialogue-$2" | gzip -9n >"$tmp/at.tar.gz"
+    "$root/packaging/release.sh" --source "$tmp/at.tar.gz" --nocheck --dist "$3" "${@:4}" >"$tmp/at.log" 2>&1 ||
+        { tail -n 40 "$tmp/at.log"; fail "version $2 did not build"; }
 }

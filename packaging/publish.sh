@@ -45,8 +45,7 @@ signers=()
 for key in "${keys[@]}"; do signers+=(--local-user "$key"); done
 gpg --batch --export "${keys[@]}" >"$tmp/keys.gpg"
 verify_sums "$tmp/keys.gpg" "$dist"
-version=$(tar -xzOf "$dist/$(awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' "$dist/SHA256SUMS")" \
-    --wildcards '*/VERSION')
+version=$(release_version "$dist")
 
 echo "== releases/$version"
 mkdir -p "$dir/releases/$version"

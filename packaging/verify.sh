@@ -36,7 +36,7 @@ else
     sha256sum --quiet -c SHA256SUMS || fail "a file of $dir does not match its SHA256SUMS"
     echo "sums: every file matches SHA256SUMS, whose signature was not checked (no --key)"
 fi
-tarball=$(awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' SHA256SUMS)
+tarball=$(source_tarball .)
 [ -n "$tarball" ] || fail "SHA256SUMS names no source tarball"
 tar -xzf "$tarball" -C "$tmp"
 source=$tmp/${tarball%.tar.gz}

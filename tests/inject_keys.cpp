@@ -1,6 +1,7 @@
 // Types at a Windows console what a terminal cannot: each argument after the
-// program is a line of UTF-16 units in hexadecimal, comma-separated, which
-// is put into the console's input as key presses, then Enter. Then it runs
+// program is a line of UTF-16 units in hexadecimal, comma-separated, each
+// with *COUNT after it to repeat it, which is put into the console's input
+// as key presses, then Enter. Then it runs
 // the program, which reads them, and exits with its status.
 // Usage: inject-keys.exe PROGRAM [UNIT,UNIT,...]...
 #include <cwchar>
@@ -36,8 +37,11 @@ int wmain(int argc, wchar_t** argv)
     bool pressed = true;
     for (int line = 2; line < argc; ++line) {
         for (wchar_t* unit = argv[line]; *unit != L'\0'; unit += *unit == L',' ? 1 : 0) {
-            pressed
-                = press(input, static_cast<wchar_t>(std::wcstoul(unit, &unit, 16)), 0) && pressed;
+            const auto key = static_cast<wchar_t>(std::wcstoul(unit, &unit, 16));
+            auto times = *unit == L'*' ? std::wcstoul(unit + 1, &unit, 10) : 1UL;
+            for (; times > 0; --times) {
+                pressed = press(input, key, 0) && pressed;
+            }
         }
         pressed = press(input, L'\r', VK_RETURN) && pressed;
     }

@@ -8,6 +8,7 @@
 # cannot type; standard output then goes to a file that must hold CASE.out
 # byte for byte, or to the screen, which must show the answers as typed.
 # EXE may be a bare name, which Windows finds on PATH from an empty folder.
+# EXE may be a bare name, which Windows finds on PATH from an empty folder.
 # Usage: terminal.sh EXE console CASE default|CODEPAGE file|screen
 exe=$1
 # shellcheck source=tests/lib.sh

@@ -2,7 +2,7 @@
 # The Windows Installer package as a Windows user meets it, under Wine, each
 # check in a Wine prefix of its own:
 #   older DIST DIR      into DIR, older.msi: the package of a lower version,
-#                       built from DIST's source tarball with that version
+#                       0.VERSION, built from DIST's source tarball
 #   install MSI TESTS   msiexec /i; a new console finds name-dialogue on PATH
 #                       from an empty folder, and it holds the dialogue with
 #                       names in three scripts piped and typed at the console
@@ -17,7 +17,7 @@
 . "$(dirname "$0")/../lib.sh"
 [ $# -ge 2 ] || usage
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX=$tmp/prefix
-trap 'wineserver -k 2>/dev/null; rm -rf "$tmp"' EXIT
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$tmp"' EXIT
 folder="$WINEPREFIX/drive_c/Program Files/name-dialogue"
 entry="C:\\Program Files\\name-dialogue\\"
 
@@ -50,28 +50,17 @@ version_of() {
 
 case $1 in
 older)
-    tarball=$(awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' "$2/SHA256SUMS")
-    version=$(tar -xzOf "$2/$tarball" --wildcards 'name-dialogue-*/VERSION')
-    IFS=. read -r major minor patch <<<"$version"
-    if ((patch)); then
-        older=$major.$minor.$((patch - 1))
-    elif ((minor)); then
-        older=$major.$((minor - 1)).99
-    else
-        older=$((major - 1)).99.99
-    fi
-    at_version "$2/$tarball" "$older" "$tmp/name-dialogue-$older.tar.gz"
-    "$root/packaging/release.sh" --source "$tmp/name-dialogue-$older.tar.gz" --target windows --kind msi --nocheck \
-        --dist "$3/dist" >"$tmp/older.log" 2>&1 || { tail -n 40 "$tmp/older.log"; fail "the older version did not build"; }
-    ln -sf "$3/dist/name-dialogue-$older-windows-x86_64.msi" "$3/older.msi"
+    older=0.$(release_version "$2")
+    release_at "$2" "$older" "$3/dist" --target windows --kind msi
+    ln -sf "$3/dist/$(awk '$2 ~ /\.msi$/ { print $2 }' "$3/dist/SHA256SUMS")" "$3/older.msi"
     ;;
 install)
     boot
     before=$(path)
     install /i "$2"
     holds "$(version_of "$2")"
-    [ "$(path | grep -cxF "$entry")" = 1 ] || fail "PATH does not hold $entry once: $(path | xargs)"
-    [ "$(path | grep -vxF "$entry")" = "$before" ] || fail "PATH changed beyond $entry: $(path | xargs)"
+    [ "$(path | grep -cxF "$entry")" = 1 ] || fail "PATH does not hold $entry once: $(path | paste -sd ";")"
+    [ "$(path | grep -vxF "$entry")" = "$before" ] || fail "PATH changed beyond $entry: $(path | paste -sd ";")"
     mkdir "$tmp/empty"
     (cd "$tmp/empty" && wine cmd /c name-dialogue <"$3/console/scripts.in" >"$tmp/out") || fail "name-dialogue failed"
     cmp "$3/console/scripts.out" "$tmp/out" || fail "the piped dialogue differs: $(od -c "$tmp/out" | head)"
@@ -84,7 +73,7 @@ upgrade)
     holds "$(version_of "$3")"
     install /i "$2"
     holds "$(version_of "$2")"
-    [ "$(path | grep -cxF "$entry")" = 1 ] || fail "PATH does not hold $entry once: $(path | xargs)"
+    [ "$(path | grep -cxF "$entry")" = 1 ] || fail "PATH does not hold $entry once: $(path | paste -sd ";")"
     ;;
 downgrade)
     boot
@@ -100,10 +89,11 @@ uninstall)
     # which name no folder, are not compared.
     before=$(path | grep .)
     install /i "$2"
+    path | grep -qxF "$entry" || fail "PATH does not hold $entry: $(path | paste -sd ";")"
     install /x "$2"
     [ ! -e "$folder" ] || fail "$folder is left: $(find "$folder")"
     [ -z "$(products)" ] || fail "still installed: $(products)"
-    [ "$(path | grep .)" = "$before" ] || fail "PATH is not as it was: $(path | xargs)"
+    [ "$(path | grep .)" = "$before" ] || fail "PATH is not as it was: $(path | paste -sd ";")"
     ;;
 *) usage ;;
 esac

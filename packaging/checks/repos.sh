@@ -87,14 +87,10 @@ newer)
         echo "new $("$root/packaging/throwaway-key.sh" new)"
         echo "stranger $("$root/packaging/throwaway-key.sh" stranger)"
     } >"$out/keys"
-    tarball=$(awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' "$2/SHA256SUMS")
-    version=$(tar -xzOf "$2/$tarball" --wildcards 'name-dialogue-*/VERSION')
+    version=$(release_version "$2")
     newer=${version%.*}.$((${version##*.} + 1))
-    at_version "$2/$tarball" "$newer" "$tmp/name-dialogue-$newer.tar.gz"
     host_target=$(targets name deb_arch | awk -F '\t' -v a="$host_arch" '$2 == a { print $1 }')
-    "$root/packaging/release.sh" --source "$tmp/name-dialogue-$newer.tar.gz" --sign "$(key release)" --nocheck \
-        --target "$host_target" --dist "$out/dist-newer" >"$tmp/newer.log" 2>&1 ||
-        { tail -n 40 "$tmp/newer.log"; fail "the newer version did not build"; }
+    release_at "$2" "$newer" "$out/dist-newer" --sign "$(key release)" --target "$host_target"
     echo "$version $newer" >"$out/versions"
     ;;
 debian)
@@ -263,7 +259,7 @@ download)
         curl -fsS -o "$download/$file" "$url/releases/$version/$file"
     done < <(printf '0 %s\n' SHA256SUMS SHA256SUMS.asc; cat "$tmp/v2/releases/$version/SHA256SUMS")
     verify_sums "$tmp/key.asc" "$download"
-    tarball=$(awk '$2 ~ /^name-dialogue-[0-9.]+\.tar\.gz$/ { print $2 }' "$download/SHA256SUMS")
+    tarball=$(source_tarball "$download")
     cp -a "$download" "$tmp/changed"
     printf 'X' >>"$tmp/changed/$tarball"
     ! (verify_sums "$tmp/key.asc" "$tmp/changed") >/dev/null 2>&1 || fail "a changed artifact passed"
