@@ -18,7 +18,7 @@ while [ $# -gt 0 ]; do
     case $1 in
     --key) key=$(realpath "${2:?--key needs a file}") && shift ;;
     --target) only+=("${2:?--target needs a name}") && shift ;;
-    --kind) kinds+=(--kind "${2:?--kind needs deb, rpm or archive}") && shift ;;
+    --kind) kinds+=(--kind "${2:?--kind needs deb, rpm, archive or msi}") && shift ;;
     -*) usage ;;
     *) [ -z "$dir" ] || usage && dir=$(realpath "$1") ;;
     esac

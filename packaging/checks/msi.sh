@@ -21,9 +21,6 @@ trap 'wineserver -k 2>/dev/null || true; rm -rf "$tmp"' EXIT
 folder="$WINEPREFIX/drive_c/Program Files/name-dialogue"
 entry="C:\\Program Files\\name-dialogue\\"
 
-boot() {
-    wineboot -i >/dev/null 2>&1 || fail "Wine's prefix did not boot"
-}
 install() {
     wine msiexec "$@" /qn || fail "msiexec $* failed: status $?"
 }
@@ -38,16 +35,19 @@ products() {
         awk '/^HKEY/ { named = 0 } $1 == "DisplayName" { named = $3 == "name-dialogue" }
             named && $1 == "DisplayVersion" { print $3 }'
 }
-# holds VERSION: one product, VERSION, whose files are on disk.
+# holds VERSION: one product, VERSION, whose files are on disk and whose
+# folder is on PATH once.
 holds() {
     [ "$(products)" = "$1" ] || fail "installed: $(products | xargs), not $1 alone"
     { [ -f "$folder/name-dialogue.exe" ] && [ -f "$folder/LICENSE" ] &&
         grep -q "^name-dialogue $1 for Windows" "$folder/NOTICES"; } || fail "the files of $1 are not in $folder"
+    [ "$(path | grep -cxF "$entry")" = 1 ] || fail "PATH does not hold $entry once: $(path | paste -sd ";")"
 }
 version_of() {
     msiinfo export "$1" Property | tr -d '\r' | awk '$1 == "ProductVersion" { print $2 }'
 }
 
+[ "$1" = older ] || wineboot -i >/dev/null 2>&1 || fail "Wine's prefix did not boot"
 case $1 in
 older)
     older=0.$(release_version "$2")
@@ -55,11 +55,9 @@ older)
     ln -sf "$3/dist/$(awk '$2 ~ /\.msi$/ { print $2 }' "$3/dist/SHA256SUMS")" "$3/older.msi"
     ;;
 install)
-    boot
     before=$(path)
     install /i "$2"
     holds "$(version_of "$2")"
-    [ "$(path | grep -cxF "$entry")" = 1 ] || fail "PATH does not hold $entry once: $(path | paste -sd ";")"
     [ "$(path | grep -vxF "$entry")" = "$before" ] || fail "PATH changed beyond $entry: $(path | paste -sd ";")"
     mkdir "$tmp/empty"
     (cd "$tmp/empty" && wine cmd /c name-dialogue <"$3/console/scripts.in" >"$tmp/out") || fail "name-dialogue failed"
@@ -68,15 +66,12 @@ install)
         default file || fail "the dialogue typed at the console differs"
     ;;
 upgrade)
-    boot
     install /i "$3"
     holds "$(version_of "$3")"
     install /i "$2"
     holds "$(version_of "$2")"
-    [ "$(path | grep -cxF "$entry")" = 1 ] || fail "PATH does not hold $entry once: $(path | paste -sd ";")"
     ;;
 downgrade)
-    boot
     install /i "$2"
     (cd "$folder" && sha256sum ./*) >"$tmp/before"
     ! wine msiexec /i "$3" /qn || fail "msiexec installed $3 over $2"
@@ -84,12 +79,11 @@ downgrade)
     (cd "$folder" && sha256sum ./*) | diff "$tmp/before" - || fail "the refused downgrade changed the files"
     ;;
 uninstall)
-    boot
     # Wine leaves an empty entry where the folder's was: empty entries,
     # which name no folder, are not compared.
     before=$(path | grep .)
     install /i "$2"
-    path | grep -qxF "$entry" || fail "PATH does not hold $entry: $(path | paste -sd ";")"
+    holds "$(version_of "$2")"
     install /x "$2"
     [ ! -e "$folder" ] || fail "$folder is left: $(find "$folder")"
     [ -z "$(products)" ] || fail "still installed: $(products)"
