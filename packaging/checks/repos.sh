@@ -60,8 +60,13 @@ publish() {
     "$root/packaging/publish.sh" "${signers[@]}" --url "$url" --dist "$2" "$tmp/$1" >>"$tmp/publish.log" 2>&1 ||
         { cat "$tmp/publish.log"; fail "publish.sh failed"; }
 }
+# state TREE: the tree served from now on. apt asks for an index only if it
+# changed since the time it holds, to the second, and trees made within one
+# second would look the same: each tree served is made newer than the last.
 state() {
     ln -sfn "$1" "$tmp/served"
+    served=$((${served:-$(date +%s)} + 2))
+    find "$tmp/$1" -type f -exec touch -d "@$served" {} +
 }
 # holds_dialogue COMMAND...: COMMAND, given two names, must hold the whole
 # dialogue.
