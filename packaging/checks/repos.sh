@@ -42,7 +42,9 @@ key() {
 # serve: a web server on 127.0.0.1 for tmp/served, stopped at the end;
 # sets url.
 serve() {
-    python3 -u -m http.server --bind 127.0.0.1 --directory "$tmp/served" 0 >"$tmp/server.log" 2>&1 &
+    # The log is there before the server's shell opens it, for the loop below.
+    : >"$tmp/server.log"
+    python3 -u -m http.server --bind 127.0.0.1 --directory "$tmp/served" 0 >>"$tmp/server.log" 2>&1 &
     trap 'kill '$!'; rm -rf "$tmp"' EXIT
     for _ in $(seq 50); do
         url=$(sed -n 's|^Serving HTTP on 127\.0\.0\.1 port \([0-9]*\) .*|http://127.0.0.1:\1|p' "$tmp/server.log")
