@@ -21,14 +21,17 @@ name=name-dialogue-$VERSION
 dsc=name-dialogue_$DEBIAN_VERSION.dsc
 debian_sources=("$dsc" "name-dialogue_$VERSION.orig.tar.gz" "name-dialogue_$DEBIAN_VERSION.debian.tar.xz")
 if [ -n "$target" ]; then
-    row=$(targets name triplet archive deb_arch deb_suite rpm_arch system | awk -F '\t' -v t="$target" '$1 == t')
+    row=$(target_where name "$target" triplet archive deb_arch deb_suite rpm_arch system)
     [ -n "$row" ] || fail "no target $target in cmake/targets.tsv"
-    IFS=$'\t' read -r _ triplet archive deb_arch deb_suite rpm_arch system <<<"$row"
+    IFS=$'\t' read -r triplet archive deb_arch deb_suite rpm_arch system <<<"$row"
 fi
 # Archives and the source RPM record the owner of their files: as root, so
 # that a normal user's build gives the same bytes as root's.
 as_root=()
-[ "$(id -u)" -eq 0 ] || as_root=(fakeroot)
+if [ "$(id -u)" -ne 0 ]; then
+    command -v fakeroot >/dev/null || fail "a build as a normal user needs fakeroot, for the archives' owners"
+    as_root=(fakeroot)
+fi
 # Debian's rpm has an empty database, so the build dependencies cannot be
 # checked; the same bytes come from any folder and any host.
 rpmbuild=(rpmbuild --nodeps --quiet

@@ -44,6 +44,12 @@ targets() {
         "$root/cmake/targets.tsv"
 }
 
+# target_where COLUMN VALUE WANTED...: the WANTED columns of each target
+# whose COLUMN is VALUE, as targets prints them.
+target_where() {
+    targets "$1" "${@:3}" | awk -F '\t' -v value="$2" '$1 == value { sub(/^[^\t]*\t/, ""); print }'
+}
+
 # verify_sums KEYFILE DIR: DIR's SHA256SUMS.asc must be a good signature of
 # its SHA256SUMS by KEYFILE, a public key file, armored or not; then every
 # file SHA256SUMS names must match it.

@@ -19,8 +19,8 @@ same)
     ! grep -q '^\(different\|not rebuilt here\):' "$tmp/verify.log" || fail "not every artifact was rebuilt the same"
     ;;
 changed-program)
-    row=$(targets name archive processor system | awk -F '\t' -v m="$(uname -m)" '$3 == m && $4 == "Linux"')
-    IFS=$'\t' read -r target archive _ <<<"$row"
+    row=$(target_where processor "$(uname -m)" system name archive | grep -m 1 '^Linux')
+    IFS=$'\t' read -r _ target archive <<<"$row"
     tarball=$(awk '{ print $2 }' "$dist/SHA256SUMS" | grep -x "name-dialogue-.*-$archive\.tar\.gz")
     cp -a "$dist" "$tmp/changed"
     mkdir "$tmp/unpacked"

@@ -96,7 +96,7 @@ newer)
     } >"$out/keys"
     version=$(release_version "$2")
     newer=${version%.*}.$((${version##*.} + 1))
-    host_target=$(targets name deb_arch | awk -F '\t' -v a="$host_arch" '$2 == a { print $1 }')
+    host_target=$(target_where deb_arch "$host_arch" name)
     release_at "$2" "$newer" "$out/dist-newer" --sign "$(key release)" --target "$host_target"
     echo "$version $newer" >"$out/versions"
     ;;
@@ -198,7 +198,7 @@ debian)
     echo "$suite: indexes signed by two keys updated with either"
     # Every other architecture of this suite; the clean system has them.
     for arch in $(inside dpkg --print-foreign-architectures); do
-        qemu=$(targets deb_arch emulator | awk -F '\t' -v a="$arch" '$1 == a { print $2 }')
+        qemu=$(target_where deb_arch "$arch" emulator)
         cp "$(command -v "$qemu")" "$client/usr/bin/"
         apt_quiet install "name-dialogue:$arch"
         [ "$(installed ":$arch")" = "$version-1" ] || fail "$suite: name-dialogue:$arch is not installed"

@@ -12,8 +12,7 @@
 [ $# -ge 6 ] || usage
 emulator=()
 if [ -n "${7:-}" ]; then
-    row=$(targets name emulator deb_arch | awk -F '\t' -v t="$3" '$1 == t')
-    IFS=$'\t' read -r _ qemu arch <<<"$row"
+    IFS=$'\t' read -r qemu arch <<<"$(target_where name "$3" emulator deb_arch)"
     emulator=(-DNAME_DIALOGUE_TEST_EMULATOR="$qemu")
     ! other_suite "$7" || emulator=(-DNAME_DIALOGUE_TEST_EMULATOR="$qemu;-L;$(chroot_dir "$7" "$arch")")
 fi
