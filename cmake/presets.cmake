@@ -5,13 +5,11 @@
 # what the table gives.
 # Usage: cmake [-DCHECK=ON] -P cmake/presets.cmake
 include("${CMAKE_CURRENT_LIST_DIR}/targets.cmake")
-file(STRINGS "${CMAKE_CURRENT_LIST_DIR}/targets.tsv" rows)
-list(POP_FRONT rows)
+name_dialogue_targets(names)
 set(json [[{"version": 6, "include": ["common-presets.json"],
     "configurePresets": [], "buildPresets": [], "testPresets": [], "workflowPresets": []}]])
 set(index 0)
-foreach(row IN LISTS rows)
-    string(REGEX MATCH "^[^\t]+" name "${row}")
+foreach(name IN LISTS names)
     name_dialogue_target(${name})
     string(JSON json SET "${json}" configurePresets ${index}
         "{\"name\": \"${name}\", \"inherits\": \"target\", \"displayName\": \"${NAME_DIALOGUE_DESCRIPTION}\"}")

@@ -1,13 +1,26 @@
 # The targets are the rows of targets.tsv beside this file, a column per
 # fact, named in its first line; "-" is an empty fact. An empty deb_suite is
 # this machine's Debian suite; an empty deb_arch or rpm_arch, no such package.
+# repeat_timing is yes where the release's checks repeat the timing tests
+# against the target's archive: one program under qemu and one under Wine
+# stand for their kind.
 #   - No .rpm for 32-bit ARM and x86: Fedora left them, and no other RPM
 #     distribution's build services are asked for them.
 #   - Debian 12 has no riscv64 port, so its .deb is cross-built in a Debian
 #     13 chroot, against that release's libraries.
+# name_dialogue_targets(VAR): sets VAR to the targets' names, in the
+# table's order.
+function(name_dialogue_targets var)
+    file(STRINGS "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/targets.tsv" rows)
+    list(POP_FRONT rows)
+    list(TRANSFORM rows REPLACE "\t.*" "")
+    set(${var} ${rows} PARENT_SCOPE)
+endfunction()
+
 # name_dialogue_target(NAME): sets NAME_DIALOGUE_<COLUMN> for each column of
-# the target NAME's row, in the caller's scope, and NAME_DIALOGUE_RUNNER to the command that
-# runs its programs here, empty where this machine runs them itself.
+# the target NAME's row, in the caller's scope, and NAME_DIALOGUE_RUNNER to
+# the command that runs its programs here, empty where this machine runs
+# them itself.
 function(name_dialogue_target name)
     file(STRINGS "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/targets.tsv" rows)
     list(POP_FRONT rows columns)

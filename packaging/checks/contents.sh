@@ -8,8 +8,9 @@
 #   tarball FILE DIR TRIPLET a static program's tarball: static, LICENSE,
 #                            NOTICES, SBOM
 #   zip FILE DIR             the Windows zip: LICENSE, NOTICES, SBOM
-#   msi FILE DIR             the Windows Installer package: the zip's
-#                            files, the PATH entry, SBOM
+#   msi FILE DIR ZIPDIR      the Windows Installer package: the files of
+#                            the zip, unpacked in ZIPDIR; the PATH entry;
+#                            SBOM
 # DIR is where unpack put the artifact.
 # Usage: packaging/checks/contents.sh CHECK ARGUMENT...
 # shellcheck source=packaging/lib.sh
@@ -119,9 +120,7 @@ zip)
     has_sbom "$2" "$3/name-dialogue.exe" "$3/NOTICES"
     ;;
 msi)
-    zip=$(dirname "$(dirname "$3")")/${2##*/}
-    zip=${zip%.msi}.zip
-    diff -r "$3" "$zip/$(basename "${zip%.zip}")" || fail "${2##*/} does not hold the zip's files"
+    diff -r "$3" "$4" || fail "${2##*/} does not hold the zip's files"
     msiinfo export "$2" Environment | grep -qxF "$(printf 'PATH\t=-*PATH\t[~];[INSTALLDIR]\tProgram\r')" ||
         fail "${2##*/} does not append its folder to PATH"
     has_sbom "$2" "$3/name-dialogue.exe" "$3/NOTICES"
