@@ -73,11 +73,10 @@ APT::FTPArchive::DoByHash "true";
 APT::FTPArchive::Release { Origin "name-dialogue"; Label "name-dialogue"; Suite "stable"; Codename "stable";
     Architectures "$architectures"; Components "main"; Acquire-By-Hash "yes"; Description "name-dialogue $version"; };
 EOF
-for arch in $architectures source; do
-    mkdir -p "$suite/main/$([ "$arch" = source ] && echo source || echo "binary-$arch")"
-done
+mkdir -p "$suite/main/source"
+for arch in $architectures; do mkdir -p "$suite/main/binary-$arch"; done
 # The archive's overrides (priority, section) are the packages' own here.
-apt-ftparchive -q generate "$tmp/archive.conf" 2>&1 | grep -v -e 'has no \(source\|binary\) override entry' >&2 || true
+apt-ftparchive -q generate "$tmp/archive.conf" 2> >(grep -v 'has no \(source\|binary\) override entry' >&2 || true)
 rm -f "$suite/Release" "$suite/Release.gpg" "$suite/InRelease"
 apt-ftparchive -c "$tmp/archive.conf" release "$suite" >"$suite/Release.new"
 mv "$suite/Release.new" "$suite/Release"

@@ -30,11 +30,13 @@
 # shellcheck source=packaging/lib.sh
 . "$(dirname "$0")/lib.sh"
 cd "$root"
-sign="" source_tarball="" nocheck=false dist=$root/dist only="" kinds="" available=false
+# shellcheck source=packaging/chroot.sh
+. packaging/chroot.sh
+sign="" tarball="" nocheck=false dist=$root/dist only="" kinds="" available=false
 while [ $# -gt 0 ]; do
     case $1 in
     --sign) sign=${2:?--sign needs a key} && shift ;;
-    --source) source_tarball=$(realpath "${2:?--source needs a tarball}") && shift ;;
+    --source) tarball=$(realpath "${2:?--source needs a tarball}") && shift ;;
     --target) only+=" ${2:?--target needs a name}" && shift ;;
     --kind)
         case ${2:-} in deb | rpm | archive | msi) kinds+=" $2" ;; *) fail "--kind is deb, rpm, archive or msi" ;; esac
@@ -67,18 +69,18 @@ fi
 
 # The source tarball: the commit's tracked files, 0644 or 0755 as checked
 # out, under name-dialogue-VERSION/.
-if [ -z "$source_tarball" ]; then
+if [ -z "$tarball" ]; then
     if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
         echo "release.sh: note: uncommitted changes are not part of the release" >&2
     fi
     export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
     name=name-dialogue-$(git show HEAD:VERSION)
-    source_tarball=$dist/$name.tar.gz
-    git -c tar.umask=0022 archive --format=tar --prefix="$name/" HEAD | gzip -9n >"$source_tarball"
+    tarball=$dist/$name.tar.gz
+    git -c tar.umask=0022 archive --format=tar --prefix="$name/" HEAD | gzip -9n >"$tarball"
 else
-    name=$(tar -tzf "$source_tarball" | sed -n 1p)
+    name=$(tar -tzf "$tarball" | sed -n 1p)
     name=${name%%/*}
-    [ "$source_tarball" = "$dist/$name.tar.gz" ] || cp "$source_tarball" "$dist/$name.tar.gz"
+    [ "$tarball" = "$dist/$name.tar.gz" ] || cp "$tarball" "$dist/$name.tar.gz"
 fi
 tar -xzf "$dist/$name.tar.gz" -C "$work"
 src=$work/$name
@@ -98,7 +100,7 @@ goals=()
 while IFS=$'\t' read -r target system deb_arch deb_suite rpm_arch; do
     chosen "$only" "$target" || continue
     if [ "$system" = Linux ] && chosen "$kinds" deb; then
-        if $available && [ "$deb_suite" != - ] && [ "$(id -u)" -ne 0 ]; then
+        if $available && other_suite "$deb_suite" && [ "$(id -u)" -ne 0 ]; then
             echo "skipped: the .deb for $deb_arch, built in a chroot of Debian $deb_suite, which takes root"
         else
             goals+=("deb-$target")
