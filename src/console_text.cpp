@@ -1,6 +1,6 @@
 #include "console_text.h"
 
-#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <ios>
@@ -18,24 +18,16 @@ bool isHigh(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
 bool isLow(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
+// The first byte marks the length; each further one carries six bits.
 char* putUtf8(char32_t c, char* out)
 {
-    if (c < 0x80) {
-        *out++ = static_cast<char>(c);
-        return out;
+    const unsigned length = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    constexpr std::array<unsigned, 5> marks { 0, 0, 0xC0, 0xE0, 0xF0 };
+    *out++ = static_cast<char>(marks[length] | c >> (6 * (length - 1)));
+    for (unsigned shift = 6 * length; shift > 6;) {
+        shift -= 6;
+        *out++ = static_cast<char>(0x80 | (c >> (shift - 6) & 0x3F));
     }
-    if (c < 0x800) {
-        *out++ = static_cast<char>(0xC0 | c >> 6);
-    } else {
-        if (c < 0x10000) {
-            *out++ = static_cast<char>(0xE0 | c >> 12);
-        } else {
-            *out++ = static_cast<char>(0xF0 | c >> 18);
-            *out++ = static_cast<char>(0x80 | (c >> 12 & 0x3F));
-        }
-        *out++ = static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    }
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
     return out;
 }
 
@@ -49,31 +41,9 @@ char16_t* putUtf16(char32_t c, char16_t* out)
     return out;
 }
 
-// A sequence's length and the range of its second byte, as Unicode's table
-// of well-formed UTF-8 gives them for its first; length 0 for no first byte.
-struct Lead {
-    std::size_t length;
-    unsigned low;
-    unsigned high;
-};
-
-Lead leadOf(unsigned char byte)
-{
-    if (byte < 0xC2 || byte > 0xF4) {
-        return { 0, 0U, 0U };
-    }
-    if (byte < 0xE0) {
-        return { 2, 0x80U, 0xBFU };
-    }
-    if (byte < 0xF0) {
-        return { 3, byte == 0xE0 ? 0xA0U : 0x80U, byte == 0xED ? 0x9FU : 0xBFU };
-    }
-    return { 4, byte == 0xF0 ? 0x90U : 0x80U, byte == 0xF4 ? 0x8FU : 0xBFU };
-}
-
 // The longest start of a well-formed sequence at bytes, or its first byte
-// where none is: how long it is, what it stands for, and whether it is cut
-// short by the end of the bytes.
+// where none is: how long it is, what it stands for, and whether the end of
+// the bytes cut it short.
 struct Sequence {
     std::size_t length;
     char32_t value;
@@ -83,23 +53,27 @@ struct Sequence {
 Sequence sequenceAt(const char* bytes, std::size_t count)
 {
     const auto byte = static_cast<unsigned char>(bytes[0]);
-    const Lead lead = leadOf(byte);
-    if (lead.length == 0) {
+    // By Unicode's table of well-formed UTF-8, the first byte gives the
+    // length and the range of the second; any later one is 80 to BF.
+    if (byte < 0xC2 || byte > 0xF4) {
         return { 1, byte < 0x80 ? byte : replacement, false };
     }
-    char32_t c = byte & 0xFFU >> (lead.length + 1);
-    std::size_t length = 1;
-    for (; length < lead.length && length < count; ++length) {
-        const auto next = static_cast<unsigned char>(bytes[length]);
-        if (next < (length == 1 ? lead.low : 0x80U) || next > (length == 1 ? lead.high : 0xBFU)) {
+    const std::size_t length = byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+    unsigned low = byte == 0xE0 ? 0xA0 : byte == 0xF0 ? 0x90 : 0x80;
+    unsigned high = byte == 0xED ? 0x9F : byte == 0xF4 ? 0x8F : 0xBF;
+    char32_t c = byte & 0xFFU >> (length + 1);
+    std::size_t taken = 1;
+    for (; taken < length && taken < count; ++taken, low = 0x80, high = 0xBF) {
+        const auto next = static_cast<unsigned char>(bytes[taken]);
+        if (next < low || next > high) {
             break;
         }
         c = c << 6 | (next & 0x3FU);
     }
-    if (length == lead.length) {
-        return { length, c, false };
+    if (taken < length) {
+        return { taken, replacement, taken == count };
     }
-    return { length, replacement, length == count };
+    return { length, c, false };
 }
 
 // Giving a stream its buffer back clears its state, which still counts.
@@ -115,11 +89,9 @@ void restore(std::ios& stream, std::streambuf*& saved)
 
 int errnoFor(unsigned long error)
 {
-    // A handle that is no console's, and a pipe whose other end is closed.
-    constexpr unsigned long invalidHandle = 6;
-    constexpr unsigned long brokenPipe = 109;
-    constexpr unsigned long noData = 232;
-    return error == invalidHandle ? EBADF : error == brokenPipe || error == noData ? EPIPE : EIO;
+    // ERROR_INVALID_HANDLE, for a handle that is no console's; ERROR_BROKEN_PIPE
+    // and ERROR_NO_DATA, for a pipe whose other end is closed.
+    return error == 6 ? EBADF : error == 109 || error == 232 ? EPIPE : EIO;
 }
 
 std::size_t toUtf8(const char16_t* units, std::size_t count, char* bytes)
@@ -152,11 +124,6 @@ std::size_t toUtf16(
     }
     used = at;
     return static_cast<std::size_t>(out - units);
-}
-
-ConsoleInput::ConsoleInput(std::size_t readSize)
-    : unitsPerRead(std::clamp<std::size_t>(readSize, 1, maxUnitsPerRead))
-{
 }
 
 void ConsoleInput::use(Console* given)
@@ -227,12 +194,6 @@ bool ConsoleInput::readSome()
     return length > 0 || !ended;
 }
 
-ConsoleOutput::ConsoleOutput(std::size_t bufferSize)
-    : bufferBytes(std::clamp<std::size_t>(bufferSize, 4, maxBufferBytes))
-{
-    empty();
-}
-
 void ConsoleOutput::use(Console* given)
 {
     console = given;
@@ -282,12 +243,6 @@ bool ConsoleOutput::writeOut(bool last)
     empty();
     pbump(static_cast<int>(rest));
     return true;
-}
-
-ConsoleText::ConsoleText(std::size_t unitsPerRead, std::size_t bufferBytes)
-    : input(unitsPerRead)
-    , output(bufferBytes)
-{
 }
 
 void ConsoleText::begin(Console* in, Console* out)

@@ -1,6 +1,7 @@
 #ifndef NAME_DIALOGUE_CONSOLE_TEXT_H
 #define NAME_DIALOGUE_CONSOLE_TEXT_H
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <streambuf>
@@ -44,7 +45,10 @@ std::size_t toUtf16(
 class ConsoleInput : public std::streambuf {
 public:
     static constexpr std::size_t maxUnitsPerRead = 1024;
-    explicit ConsoleInput(std::size_t readSize = maxUnitsPerRead);
+    explicit ConsoleInput(std::size_t readSize = maxUnitsPerRead)
+        : unitsPerRead(std::clamp<std::size_t>(readSize, 1, maxUnitsPerRead))
+    {
+    }
 
     // Reads from the given console, afresh.
     void use(Console* given);
@@ -70,7 +74,11 @@ class ConsoleOutput : public std::streambuf {
 public:
     static constexpr std::size_t maxBufferBytes = 4096;
     // At least the 4 bytes of the longest sequence.
-    explicit ConsoleOutput(std::size_t bufferSize = maxBufferBytes);
+    explicit ConsoleOutput(std::size_t bufferSize = maxBufferBytes)
+        : bufferBytes(std::clamp<std::size_t>(bufferSize, 4, maxBufferBytes))
+    {
+        empty();
+    }
 
     void use(Console* given);
     // Writes out what is held; a sequence cut short at the end is U+FFFD.
@@ -97,7 +105,11 @@ private:
 class ConsoleText {
 public:
     explicit ConsoleText(std::size_t unitsPerRead = ConsoleInput::maxUnitsPerRead,
-        std::size_t bufferBytes = ConsoleOutput::maxBufferBytes);
+        std::size_t bufferBytes = ConsoleOutput::maxBufferBytes)
+        : input(unitsPerRead)
+        , output(bufferBytes)
+    {
+    }
     ConsoleText(const ConsoleText&) = delete;
     ConsoleText(ConsoleText&&) = delete;
     ConsoleText& operator=(const ConsoleText&) = delete;
