@@ -1,6 +1,7 @@
 # The portable archives: a tarball of the static program for Linux, a zip for
-# Windows, each unpacking into one folder named after it. packaging/release.sh
-# makes them; the distributions' packages have their own recipes beside this.
+# Windows, each unpacking into one folder named after it: packaging/build.sh
+# makes them, as goals of the release's graph, packaging/release.mk; the
+# distributions' packages have their own recipes beside this.
 set(CPACK_PACKAGE_VENDOR "the name-dialogue developers")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)

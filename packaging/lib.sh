@@ -8,7 +8,8 @@ set -euo pipefail
 # shellcheck disable=SC2034 # for the scripts that source this one
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 case ${1:-} in -h | --help)
-    sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"
+    # The header, to the first line that is no comment or is shellcheck's.
+    sed -n '2,/^[^#]/{/^# shellcheck /q;/^[^#]/q;s/^# \{0,1\}//p;}' "$0"
     exit 0
     ;;
 esac

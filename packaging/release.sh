@@ -22,6 +22,8 @@
 #   --available       skip, saying so, a .deb of another Debian suite when
 #                     not root, as its chroot takes root
 #   --dist DIR        write the release there, not into dist/
+#   --list            build nothing: print the name of every file the release
+#                     will hold, but SHA256SUMS and its signature, a line each
 # SOURCE_DATE_EPOCH defaults to the commit's time, or with --source to the
 # time of the tarball's files. The packages and archives are the goals of one
 # build graph, packaging/release.mk, run by make, a build a core. A target
@@ -32,7 +34,7 @@
 cd "$root"
 # shellcheck source=packaging/chroot.sh
 . packaging/chroot.sh
-sign="" tarball="" nocheck=false dist=$root/dist only="" kinds="" available=false
+sign="" tarball="" nocheck=false dist=$root/dist only="" kinds="" available=false list=false
 while [ $# -gt 0 ]; do
     case $1 in
     --sign) sign=${2:?--sign needs a key} && shift ;;
@@ -45,6 +47,7 @@ while [ $# -gt 0 ]; do
     --nocheck) nocheck=true ;;
     --available) available=true ;;
     --dist) dist=$(realpath -m "${2:?--dist needs a folder}") && shift ;;
+    --list) list=true ;;
     *) usage ;;
     esac
     shift
@@ -56,6 +59,47 @@ chosen() {
 for target in $only; do
     targets name | grep -qxF "$target" || fail "no target $target in cmake/targets.tsv"
 done
+
+# The goals: what the options choose of every target's packages and archive.
+goals=()
+while IFS=$'\t' read -r target system deb_suite rpm_arch; do
+    chosen "$only" "$target" || continue
+    if [ "$system" = Linux ] && chosen "$kinds" deb; then
+        if $available && other_suite "$deb_suite" && [ "$(id -u)" -ne 0 ]; then
+            echo "skipped: the .deb for $target, built in a chroot of Debian $deb_suite, which takes root" >&2
+        else
+            goals+=("deb-$target")
+        fi
+    fi
+    if [ "$system" = Linux ] && [ "$rpm_arch" != - ] && chosen "$kinds" rpm; then
+        goals+=("rpm-$target")
+    fi
+    ! chosen "$kinds" archive || goals+=("archive-$target")
+    [ "$system" != Windows ] || ! chosen "$kinds" msi || goals+=("msi-$target")
+done < <(targets name system deb_suite rpm_arch)
+
+# The one list of the release's files: those of the source packages, then of
+# each goal, each package and archive with its SBOM beside it.
+if $list; then
+    version=$(cat VERSION)
+    debian_version=$(dpkg-parsechangelog -l packaging/debian/changelog -S Version)
+    rpm=$version-$(sed -n 's/^Release: *\([^%]*\).*/\1/p' packaging/rpm/name-dialogue.spec)
+    for goal in source "${goals[@]}"; do
+        IFS=$'\t' read -r deb_arch rpm_arch archive system <<<"$(target_where name "${goal#*-}" deb_arch rpm_arch archive system)"
+        case $goal in
+        source) printf '%s\n' "name-dialogue-$version.tar.gz" "name-dialogue_$version.orig.tar.gz" \
+            "name-dialogue_$debian_version".{debian.tar.xz,dsc} "name-dialogue-$rpm.src.rpm" ;;
+        deb-*) printf '%s\n' "name-dialogue-dbgsym_${debian_version}_$deb_arch.deb" \
+            "name-dialogue_${debian_version}_$deb_arch.buildinfo" "name-dialogue_${debian_version}_$deb_arch.deb"{,.cdx.json} ;;
+        rpm-*) printf '%s\n' "name-dialogue-$rpm.$rpm_arch.rpm"{,.cdx.json} ;;
+        archive-*) extension=tar.gz && [ "$system" != Windows ] || extension=zip
+            printf '%s\n' "name-dialogue-$version-$archive.$extension"{,.cdx.json} ;;
+        # The MSI is made of the zip, which the release then holds too.
+        msi-*) printf '%s\n' "name-dialogue-$version-$archive".{msi,zip}{,.cdx.json} ;;
+        esac
+    done | LC_ALL=C sort -u
+    exit 0
+fi
 
 export TZ=UTC LC_ALL=C
 umask 022
@@ -94,24 +138,6 @@ debian_version=$(dpkg-parsechangelog -l "$src/packaging/debian/changelog" -S Ver
 spec_version=$(sed -n 's/^Version: *//p' "$src/packaging/rpm/name-dialogue.spec")
 [ "$spec_version" = "$version" ] ||
     fail "packaging/rpm/name-dialogue.spec is at version $spec_version, the project at $version"
-
-# The goals: what the options choose of every target's packages and archive.
-goals=()
-while IFS=$'\t' read -r target system deb_arch deb_suite rpm_arch; do
-    chosen "$only" "$target" || continue
-    if [ "$system" = Linux ] && chosen "$kinds" deb; then
-        if $available && other_suite "$deb_suite" && [ "$(id -u)" -ne 0 ]; then
-            echo "skipped: the .deb for $deb_arch, built in a chroot of Debian $deb_suite, which takes root"
-        else
-            goals+=("deb-$target")
-        fi
-    fi
-    if [ "$system" = Linux ] && [ "$rpm_arch" != - ] && chosen "$kinds" rpm; then
-        goals+=("rpm-$target")
-    fi
-    ! chosen "$kinds" archive || goals+=("archive-$target")
-    [ "$system" != Windows ] || ! chosen "$kinds" msi || goals+=("msi-$target")
-done < <(targets name system deb_arch deb_suite rpm_arch)
 
 echo "== the source packages, then the packages and archives, a build a core"
 export SRC=$src WORK=$work DIST=$dist VERSION=$version DEBIAN_VERSION=$debian_version NOCHECK=$nocheck

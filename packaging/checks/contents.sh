@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks of a release's artifacts, as a user and a distribution meet them:
-#   unpack DIST DIR          every artifact unpacked into DIR/ARTIFACT/;
-#                            SHA256SUMS lists exactly the release's files
+#   unpack DIST DIR LIST     every artifact unpacked into DIR/ARTIFACT/;
+#                            DIST and its SHA256SUMS hold exactly the files
+#                            that LIST names, a line each
 #   signature DIST KEYFILE   SHA256SUMS.asc and every .rpm, by the key
 #   deb FILE DIR TRIPLET     a .deb's files, dependencies, program and SBOM
 #   rpm FILE DIR TRIPLET     an .rpm's metadata, files, program and SBOM
@@ -49,8 +50,17 @@ for runtime in program.get("components", []):
 
 case $check in
 unpack)
-    (cd "$2" && find . -maxdepth 1 -type f ! -name SHA256SUMS ! -name SHA256SUMS.asc -printf '%P\n' | sort) |
-        diff - <(awk '{ print $2 }' "$2/SHA256SUMS" | sort) || fail "SHA256SUMS does not list exactly the release's files"
+    [ $# -eq 4 ] || usage
+    mkdir "$tmp/in"
+    (cd "$2" && find . -maxdepth 1 -type f ! -name SHA256SUMS ! -name SHA256SUMS.asc -printf '%P\n') |
+        sort >"$tmp/in/${2##*/}"
+    awk '{ print $2 }' "$2/SHA256SUMS" | sort >"$tmp/in/SHA256SUMS"
+    sort "$4" >"$tmp/listed"
+    for where in "${2##*/}" SHA256SUMS; do
+        comm -23 "$tmp/listed" "$tmp/in/$where" | sed "s/\$/: listed, but not in $where/"
+        comm -13 "$tmp/listed" "$tmp/in/$where" | sed "s/\$/: in $where, but not listed/"
+    done >"$tmp/wrong"
+    [ ! -s "$tmp/wrong" ] || { cat "$tmp/wrong"; fail "$2 is not the release that release.sh --list names"; }
     rm -rf "$3"
     while read -r _ file; do
         mkdir -p "$3/$file"
