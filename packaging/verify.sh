@@ -5,7 +5,8 @@
 # source tarball, with the release's SOURCE_DATE_EPOCH and the release's own
 # packaging/release.sh, and compares each with the one in DIR byte for byte
 # (a signed .rpm counts as the same when all but its signature is). It prints
-# a line per artifact and exits 1 when any differs. The bytes come out the
+# a line per artifact and exits 1 when any differs or, named by the release's
+# own release.sh --list, is missing from the rebuild. The bytes come out the
 # same only with the toolchain that each .buildinfo and SBOM names. A target
 # of another Debian suite needs a chroot, and so root; as a normal user it
 # is skipped, saying so.
@@ -61,9 +62,11 @@ done < <(targets name triplet compiler_package)
 ((${#chosen[@]})) || fail "this machine can rebuild nothing of the release"
 
 echo "== rebuilding from $tarball with SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH"
-"$source/packaging/release.sh" --source "$dir/$tarball" --nocheck --available "${chosen[@]}" "${kinds[@]}" \
-    --dist "$tmp/rebuilt" >"$tmp/rebuild.log" 2>&1 || { tail -n 40 "$tmp/rebuild.log"; fail "the rebuild failed"; }
-grep '^skipped: ' "$tmp/rebuild.log" || true
+# What the rebuild must give, as the release's own release.sh names it.
+options=(--available "${chosen[@]}" "${kinds[@]}")
+"$source/packaging/release.sh" --list "${options[@]}" >"$tmp/rebuildable"
+"$source/packaging/release.sh" --source "$dir/$tarball" --nocheck "${options[@]}" --dist "$tmp/rebuilt" \
+    >"$tmp/rebuild.log" 2>&1 || { tail -n 40 "$tmp/rebuild.log"; fail "the rebuild failed"; }
 
 # rpm_unsigned FILE: an .rpm's header and payload, without its lead and its
 # signature header, which is all that signing changes.
@@ -79,20 +82,24 @@ while read -r _ file; do
     case $file in
     *.buildinfo) continue ;; # a record of when and how a build ran
     esac
-    if [ ! -f "$tmp/rebuilt/$file" ]; then
+    if ! grep -qxF "$file" "$tmp/rebuildable"; then
         echo "not rebuilt here: $file"
         continue
     fi
-    if cmp -s "$file" "$tmp/rebuilt/$file"; then
+    if [ ! -f "$tmp/rebuilt/$file" ]; then
+        echo "missing from the rebuild: $file"
+    elif cmp -s "$file" "$tmp/rebuilt/$file"; then
         echo "same: $file"
+        same=$((same + 1))
+        continue
     elif [[ $file == *.rpm ]] && cmp -s <(rpm_unsigned "$file") <(rpm_unsigned "$tmp/rebuilt/$file"); then
         echo "same but for its signature: $file"
+        same=$((same + 1))
+        continue
     else
         echo "different: $file"
-        differ=$((differ + 1))
-        continue
     fi
-    same=$((same + 1))
+    differ=$((differ + 1))
 done <SHA256SUMS
 
 echo "$same same, $differ different"
