@@ -42,7 +42,7 @@ tarball=$(source_tarball .)
 tar -xzf "$tarball" -C "$tmp"
 source=$tmp/${tarball%.tar.gz}
 # The release's time, as its .buildinfo files recorded it, or the tarball's.
-epoch=$(sed -n 's/^ SOURCE_DATE_EPOCH="\([0-9]*\)"$/\1/p' ./*.buildinfo 2>/dev/null | sort -u)
+epoch=$(find . -maxdepth 1 -name '*.buildinfo' -exec sed -n 's/^ SOURCE_DATE_EPOCH="\([0-9]*\)"$/\1/p' {} + | sort -u)
 [ "$(wc -l <<<"$epoch")" -le 1 ] || fail "the .buildinfo files name several SOURCE_DATE_EPOCH"
 export SOURCE_DATE_EPOCH=${epoch:-$(stat -c %Y "$source/VERSION")}
 
