@@ -1,7 +1,9 @@
 # The targets are the rows of targets.tsv beside this file, a column per
 # fact, named in its first line; "-" is an empty fact. An empty deb_suite is
 # this machine's Debian suite; an empty deb_arch or rpm_arch, no such package.
-# repeat_timing is yes where the release's checks repeat the timing tests
+# channels are the ways the release brings the target's program to users,
+# comma-separated: deb, rpm, archive (a static tarball, or Windows' zip) and
+# msi, each a step of packaging/build.sh. repeat_timing is yes where the release's checks repeat the timing tests
 # against the target's archive: one program under qemu and one under Wine
 # stand for their kind.
 #   - No .rpm for 32-bit ARM and x86: Fedora left them, and no other RPM

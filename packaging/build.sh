@@ -44,14 +44,14 @@ rpmbuild=(rpmbuild --nodeps --quiet
 ! $NOCHECK || rpmbuild+=(--nocheck)
 spec=$SRC/packaging/rpm/name-dialogue.spec
 
-# sbom ARTIFACT KIND VERSION ARCH UNPACKED INSIDE BUILD [DEPENDS]: the SBOM
+# sbom ARTIFACT FORMAT VERSION ARCH UNPACKED INSIDE BUILD [DEPENDS]: the SBOM
 # of ARTIFACT beside it in DIST, from its program as unpacked and the
 # records its build left in BUILD; DEPENDS, a file, names what it needs.
 sbom() {
     local runtimes=() depends=()
     [ ! -f "$7/runtimes.facts" ] || runtimes=(--runtimes "$7/runtimes.facts")
     [ -z "${8:-}" ] || depends=(--depends "$8")
-    python3 "$SRC/packaging/sbom.py" --artifact "$1" --kind "$2" --version "$3" --arch "$4" \
+    python3 "$SRC/packaging/sbom.py" --artifact "$1" --format "$2" --version "$3" --arch "$4" \
         --program "$5/$6" --inside "$6" "${runtimes[@]}" --toolchain "$7/toolchain.facts" \
         "${depends[@]}" --output "$DIST/${1##*/}.cdx.json"
 }
@@ -125,8 +125,8 @@ rpm)
         usr/bin/name-dialogue "$topdir/BUILD/$name/build" "$topdir/depends"
     ;;
 archive)
-    dir=$WORK/$target kind=tarball generator=TGZ extension=tar.gz program=bin/name-dialogue
-    [ "$system" != Windows ] || kind=zip generator=ZIP extension=zip program=name-dialogue.exe
+    dir=$WORK/$target format=tarball generator=TGZ extension=tar.gz program=bin/name-dialogue
+    [ "$system" != Windows ] || format=zip generator=ZIP extension=zip program=name-dialogue.exe
     cmake -S "$SRC" -B "$dir" -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release \
         --toolchain "$SRC/cmake/toolchain.cmake" -DNAME_DIALOGUE_TARGET="$target" </dev/null
     cmake --build "$dir" </dev/null
@@ -135,7 +135,7 @@ archive)
     cp "$file" "$DIST/"
     mkdir "$dir/unpacked"
     (cd "$dir/unpacked" && cmake -E tar xf "$file")
-    sbom "$file" "$kind" "$VERSION" "${archive#*-}" "$dir/unpacked/$name-$archive" "$program" "$dir"
+    sbom "$file" "$format" "$VERSION" "${archive#*-}" "$dir/unpacked/$name-$archive" "$program" "$dir"
     ;;
 msi)
     # wixl writes the clock's time into the package and the files' into its

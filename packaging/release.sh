@@ -15,9 +15,10 @@
 #   --source TARBALL  build from this source tarball, not from the commit
 #   --target NAME     build only what NAME gives, and the source packages;
 #                     may be given more than once
-#   --kind KIND       build only the source packages and the artifacts of
-#                     KIND: deb, rpm, archive or msi (with its archive); may be
-#                     given more than once
+#   --channel NAME    build only the source packages and the artifacts of
+#                     the channel NAME, as cmake/targets.tsv names them: deb,
+#                     rpm, archive or msi (with its archive); may be given
+#                     more than once
 #   --nocheck         skip the tests that the package builds run
 #   --available       skip, saying so, a .deb of another Debian suite when
 #                     not root, as its chroot takes root
@@ -34,16 +35,13 @@
 cd "$root"
 # shellcheck source=packaging/chroot.sh
 . packaging/chroot.sh
-sign="" tarball="" nocheck=false dist=$root/dist only="" kinds="" available=false list=false
+sign="" tarball="" nocheck=false dist=$root/dist only="" channels="" available=false list=false
 while [ $# -gt 0 ]; do
     case $1 in
     --sign) sign=${2:?--sign needs a key} && shift ;;
     --source) tarball=$(realpath "${2:?--source needs a tarball}") && shift ;;
     --target) only+=" ${2:?--target needs a name}" && shift ;;
-    --kind)
-        case ${2:-} in deb | rpm | archive | msi) kinds+=" $2" ;; *) fail "--kind is deb, rpm, archive or msi" ;; esac
-        shift
-        ;;
+    --channel) channels+=" ${2:?--channel needs a name}" && shift ;;
     --nocheck) nocheck=true ;;
     --available) available=true ;;
     --dist) dist=$(realpath -m "${2:?--dist needs a folder}") && shift ;;
@@ -59,24 +57,23 @@ chosen() {
 for target in $only; do
     targets name | grep -qxF "$target" || fail "no target $target in cmake/targets.tsv"
 done
+for channel in $channels; do
+    targets channels | tr , '\n' | grep -qxF "$channel" || fail "no channel $channel in cmake/targets.tsv"
+done
 
-# The goals: what the options choose of every target's packages and archive.
+# The goals: what the options choose of every target's channels.
 goals=()
-while IFS=$'\t' read -r target system deb_suite rpm_arch; do
+while IFS=$'\t' read -r target target_channels deb_suite; do
     chosen "$only" "$target" || continue
-    if [ "$system" = Linux ] && chosen "$kinds" deb; then
-        if $available && other_suite "$deb_suite" && [ "$(id -u)" -ne 0 ]; then
+    for channel in ${target_channels//,/ }; do
+        chosen "$channels" "$channel" || continue
+        if [ "$channel" = deb ] && $available && other_suite "$deb_suite" && [ "$(id -u)" -ne 0 ]; then
             echo "skipped: the .deb for $target, built in a chroot of Debian $deb_suite, which takes root" >&2
-        else
-            goals+=("deb-$target")
+            continue
         fi
-    fi
-    if [ "$system" = Linux ] && [ "$rpm_arch" != - ] && chosen "$kinds" rpm; then
-        goals+=("rpm-$target")
-    fi
-    ! chosen "$kinds" archive || goals+=("archive-$target")
-    [ "$system" != Windows ] || ! chosen "$kinds" msi || goals+=("msi-$target")
-done < <(targets name system deb_suite rpm_arch)
+        goals+=("$channel-$target")
+    done
+done < <(targets name channels deb_suite)
 
 # The one list of the release's files: those of the source packages, then of
 # each goal, each package and archive with its SBOM beside it.

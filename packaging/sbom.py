@@ -50,7 +50,7 @@ def tool(fact):
             "properties": [{"name": "name-dialogue:role", "value": fact["role"]}]}
 
 
-def dependency(line, kind, arch):
+def dependency(line, package_format, arch):
     """A package the artifact requires, from "NAME" or "NAME OP VERSION" as
     the package manager writes it, with the versions it accepts as a vers
     range (CycloneDX 1.6 has no field of its own for that)."""
@@ -60,19 +60,19 @@ def dependency(line, kind, arch):
     name, op, version = match.groups()
     component = {"type": "library", "bom-ref": "dependency:" + re.sub(r"\W", "_", name),
                  "name": name, "scope": "required"}
-    if kind == "deb":
+    if package_format == "deb":
         component["purl"] = f"pkg:deb/debian/{quote(name, safe='')}?arch={arch}"
     if op:
         op = {">>": ">", "<<": "<", "=": ""}.get(op, op)
         component["properties"] = [{"name": "name-dialogue:accepts",
-                                    "value": f"vers:{kind}/{op}{quote(version, safe='')}"}]
+                                    "value": f"vers:{package_format}/{op}{quote(version, safe='')}"}]
     return component
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--artifact", type=Path, required=True)
-    parser.add_argument("--kind", choices=["tarball", "zip", "msi", "deb", "rpm"], required=True)
+    parser.add_argument("--format", choices=["tarball", "zip", "msi", "deb", "rpm"], required=True)
     parser.add_argument("--version", required=True)
     parser.add_argument("--arch", default="")
     parser.add_argument("--program", type=Path, required=True, help="the program, unpacked")
@@ -91,11 +91,11 @@ def main():
     digest = hashlib.sha256(f"{args.artifact.name} {program_hash}".encode()).hexdigest()
     serial = f"urn:uuid:{digest[:8]}-{digest[8:12]}-5{digest[13:16]}-8{digest[17:20]}-{digest[20:32]}"
     version = quote(args.version, safe="")
-    purl = (f"pkg:{args.kind}/name-dialogue/name-dialogue@{version}?arch={args.arch}"
-            if args.kind in ("deb", "rpm") else f"pkg:generic/name-dialogue@{version}")
+    purl = (f"pkg:{args.format}/name-dialogue/name-dialogue@{version}?arch={args.arch}"
+            if args.format in ("deb", "rpm") else f"pkg:generic/name-dialogue@{version}")
 
     inside = [runtime(fact) for fact in facts(args.runtimes)]
-    required = [dependency(line, args.kind, args.arch)
+    required = [dependency(line, args.format, args.arch)
                 for line in args.depends.read_text().splitlines()] if args.depends else []
     refs = [c["bom-ref"] for c in inside + required]
     program = {"type": "application", "bom-ref": "program", "name": "name-dialogue",

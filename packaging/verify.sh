@@ -10,16 +10,16 @@
 # same only with the toolchain that each .buildinfo and SBOM names. A target
 # of another Debian suite needs a chroot, and so root; as a normal user it
 # is skipped, saying so.
-# Usage: packaging/verify.sh [--key KEYFILE] [--target NAME]... [--kind KIND]... DIR
-# (--target and --kind narrow the rebuild as they do release.sh's.)
+# Usage: packaging/verify.sh [--key KEYFILE] [--target NAME]... [--channel NAME]... DIR
+# (--target and --channel narrow the rebuild as they do release.sh's.)
 # shellcheck source=packaging/lib.sh
 . "$(dirname "$0")/lib.sh"
-key="" dir="" only=() kinds=()
+key="" dir="" only=() channels=()
 while [ $# -gt 0 ]; do
     case $1 in
     --key) key=$(realpath "${2:?--key needs a file}") && shift ;;
     --target) only+=("${2:?--target needs a name}") && shift ;;
-    --kind) kinds+=(--kind "${2:?--kind needs deb, rpm, archive or msi}") && shift ;;
+    --channel) channels+=(--channel "${2:?--channel needs a name}") && shift ;;
     -*) usage ;;
     *) [ -z "$dir" ] || usage && dir=$(realpath "$1") ;;
     esac
@@ -63,7 +63,7 @@ done < <(targets name triplet compiler_package)
 
 echo "== rebuilding from $tarball with SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH"
 # What the rebuild must give, as the release's own release.sh names it.
-options=(--available "${chosen[@]}" "${kinds[@]}")
+options=(--available "${chosen[@]}" "${channels[@]}")
 "$source/packaging/release.sh" --list "${options[@]}" >"$tmp/rebuildable"
 "$source/packaging/release.sh" --source "$dir/$tarball" --nocheck "${options[@]}" --dist "$tmp/rebuilt" \
     >"$tmp/rebuild.log" 2>&1 || { tail -n 40 "$tmp/rebuild.log"; fail "the rebuild failed"; }

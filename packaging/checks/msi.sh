@@ -51,7 +51,7 @@ version_of() {
 case $1 in
 older)
     older=0.$(release_version "$2")
-    release_at "$2" "$older" "$3/dist" --target "$(target_where system Windows name)" --kind msi
+    release_at "$2" "$older" "$3/dist" --target "$(target_where system Windows name)" --channel msi
     ln -sf "$3/dist/$(awk '$2 ~ /\.msi$/ { print $2 }' "$3/dist/SHA256SUMS")" "$3/older.msi"
     ;;
 install)

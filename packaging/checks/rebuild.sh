@@ -35,7 +35,7 @@ changed-program)
         gzip -9n >"$tmp/changed/$tarball"
     mapfile -t files < <(awk '{ print $2 }' "$dist/SHA256SUMS")
     (cd "$tmp/changed" && rm SHA256SUMS.asc && sha256sum -- "${files[@]}" >SHA256SUMS)
-    if "$root/packaging/verify.sh" --target "$target" --kind archive "$tmp/changed" >"$tmp/verify.log" 2>&1; then
+    if "$root/packaging/verify.sh" --target "$target" --channel archive "$tmp/changed" >"$tmp/verify.log" 2>&1; then
         cat "$tmp/verify.log"
         fail "verify.sh passed a release whose program was changed"
     fi
