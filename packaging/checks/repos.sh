@@ -11,17 +11,17 @@
 #                            signed DIST, and two more keys, new and stranger
 #   debian DIR SUITE FILE    in the clean system FILE, the README's steps,
 #                            the dialogue, apt-get source; indexes signed by
-#                            a stranger, unsigned, and a .deb altered in the
-#                            pool refused, leaving what it had; the upgrade
+#                            a stranger refused, leaving what it had, so the
+#                            key is the one Signed-By names; the upgrade
 #                            to the newer version; indexes signed by an old
 #                            and a new key taken holding either; every
 #                            other architecture installed through multiarch
 #                            and run under qemu-user
 #   dnf DIR                  dnf lists every architecture, takes signed
 #                            metadata by either key during a change and
-#                            refuses changed metadata; rpm -K on a download
-#   download DIR             a release's folder verifies; a changed artifact
-#                            and a changed SHA256SUMS fail
+#                            refuses changed metadata, as repo_gpgcheck asks
+#   download DIR             a release's folder, fetched as served, verifies
+#                            by the served key
 # All but dnf and download take root.
 # Usage: packaging/checks/repos.sh CHECK ARGUMENT...
 # shellcheck source=packaging/lib.sh
@@ -117,15 +117,6 @@ debian)
     gpg --batch --yes --local-user "$(key stranger)" --clearsign --output "$release/InRelease" "$release/Release"
     gpg --batch --yes --local-user "$(key stranger)" --armor --detach-sign --output "$release/Release.gpg" \
         "$release/Release"
-    cp -a "$tmp/v2" "$tmp/unsigned"
-    rm "$tmp/unsigned/deb/dists/stable/InRelease" "$tmp/unsigned/deb/dists/stable/Release.gpg"
-    cp -a "$tmp/v2" "$tmp/tampered"
-    altered=$tmp/tampered/deb/pool/main/n/name-dialogue/name-dialogue_$newer-1_$host_arch.deb
-    cp "$altered" "$tmp/original.deb"
-    at=$(($(stat -c %s "$altered") - 100))
-    byte=$(od -An -tx1 -j "$at" -N 1 "$altered" | tr -d ' ')
-    printf '%b' "\\0$(printf %o $((0x$byte ^ 1)))" | dd of="$altered" bs=1 seek="$at" conv=notrunc status=none
-    ! cmp -s "$altered" "$tmp/original.deb" || fail "the .deb in the pool was not altered"
 
     # The README's steps for Debian, with the URL where the tree is served.
     # shellcheck disable=SC2016 # the backquotes are the README's fences
@@ -175,14 +166,6 @@ debian)
         { cat "$tmp/source.log"; fail "$suite: apt-get source failed"; }
     [ -f "$client/tmp/name-dialogue_$version-1.dsc" ] || fail "$suite: apt-get source fetched no .dsc"
     refused stranger "indexes signed by a key it does not hold"
-    refused unsigned "indexes with no signature"
-    state tampered
-    apt_quiet update
-    inside apt-get clean
-    ! inside apt-get upgrade >"$tmp/apt.log" 2>&1 || fail "$suite: apt-get upgrade installed a .deb altered in the pool"
-    grep -qi 'hash sum mismatch' "$tmp/apt.log" || { cat "$tmp/apt.log"; fail "$suite: no hash mismatch reported"; }
-    [ "$(installed)" = "$version-1" ] || fail "$suite: the altered .deb changed what is installed"
-    echo "$suite: refused a .deb altered in the pool"
     state v2
     apt_quiet update
     apt_quiet upgrade
@@ -226,13 +209,6 @@ dnf)
         grep -qx "name-dialogue-$version-1.$rpm_arch" "$tmp/query" ||
             fail "dnf lists no $rpm_arch .rpm: $(cat "$tmp/query")"
     done
-    rpm_file=name-dialogue-$newer-1.$(uname -m).rpm
-    curl -fsS -o "$tmp/$rpm_file" "$url/rpm/$rpm_file"
-    curl -fsS -o "$tmp/key.asc" "$url/name-dialogue.asc"
-    mkdir "$tmp/rpmdb"
-    rpm --dbpath "$tmp/rpmdb" --import "$tmp/key.asc"
-    rpm --dbpath "$tmp/rpmdb" -K "$tmp/$rpm_file" | grep 'digests signatures OK$' ||
-        fail "rpm -K: $(rpm --dbpath "$tmp/rpmdb" -K "$tmp/$rpm_file")"
     echo "dnf: every architecture listed"
     cp -a "$tmp/v2" "$tmp/changed"
     sed -i 's|<revision>\([0-9]*\)</revision>|<revision>1\1</revision>|' "$tmp/changed/rpm/repodata/repomd.xml"
@@ -266,15 +242,7 @@ download)
         curl -fsS -o "$download/$file" "$url/releases/$version/$file"
     done < <(printf '0 %s\n' SHA256SUMS SHA256SUMS.asc; cat "$tmp/v2/releases/$version/SHA256SUMS")
     verify_sums "$tmp/key.asc" "$download"
-    tarball=$(source_tarball "$download")
-    cp -a "$download" "$tmp/changed"
-    printf 'X' >>"$tmp/changed/$tarball"
-    ! (verify_sums "$tmp/key.asc" "$tmp/changed") >/dev/null 2>&1 || fail "a changed artifact passed"
-    cp -a "$download" "$tmp/resummed"
-    first=$(head -c 1 "$tmp/resummed/SHA256SUMS")
-    sed -i "1s/^./$([ "$first" = 0 ] && echo 1 || echo 0)/" "$tmp/resummed/SHA256SUMS"
-    ! (verify_sums "$tmp/key.asc" "$tmp/resummed") >/dev/null 2>&1 || fail "a changed SHA256SUMS passed"
-    echo "download: verified; a changed artifact and a changed SHA256SUMS fail"
+    echo "download: every file of the release, and the key, served where the README says"
     ;;
 *) usage ;;
 esac
