@@ -24,9 +24,9 @@ char* putUtf8(char32_t c, char* out)
     const unsigned length = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
     constexpr std::array<unsigned, 5> marks { 0, 0, 0xC0, 0xE0, 0xF0 };
     *out++ = static_cast<char>(marks[length] | c >> (6 * (length - 1)));
-    for (unsigned shift = 6 * length; shift > 6;) {
+    for (unsigned shift = 6 * (length - 1); shift > 0;) {
         shift -= 6;
-        *out++ = static_cast<char>(0x80 | (c >> (shift - 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c >> shift & 0x3F));
     }
     return out;
 }

@@ -46,6 +46,16 @@ template <class Text> std::string hex(const Text& text)
     return out;
 }
 
+// Where got first differs from expected, and what each holds from there.
+template <class Text> std::string difference(const Text& got, const Text& expected)
+{
+    const auto at = static_cast<std::size_t>(
+        std::mismatch(got.begin(), got.end(), expected.begin(), expected.end()).first
+        - got.begin());
+    return "from " + std::to_string(at) + ":" + hex(got.substr(at, 8)) + " for"
+        + hex(expected.substr(at, 8));
+}
+
 // Unicode's table of well-formed UTF-8: each row, the ranges its bytes take.
 struct Row {
     std::size_t length;
@@ -182,9 +192,9 @@ public:
         const auto last = typed.begin()
             + static_cast<std::ptrdiff_t>(std::min(
                 { typed.size(), at + capacity, nextCut < cuts.size() ? cuts[nextCut] : never }));
-        const std::size_t end
-            = static_cast<std::size_t>(std::find(from, last, u'\n') - typed.begin())
-            + (std::find(from, last, u'\n') == last ? 0 : 1);
+        const auto lineEnd = std::find(from, last, u'\n');
+        const auto end
+            = static_cast<std::size_t>(lineEnd - typed.begin()) + (lineEnd == last ? 0 : 1);
         count = typed.copy(units, end - at, at);
         at += count;
         return 0;
@@ -257,12 +267,9 @@ void writesAsExpected(ConsoleOutput& output, FakeConsole& console, const Pieces&
     std::u16string whole(pieces.bytes.size(), u'\0');
     std::size_t used = 0;
     whole.resize(toUtf16(pieces.bytes.data(), pieces.bytes.size(), true, whole.data(), used));
-    const auto differs = std::mismatch(
-        console.shown.begin(), console.shown.end(), expected.begin(), expected.end());
     expect(console.shown == expected && whole == expected && used == pieces.bytes.size(), [&] {
-        const auto at = static_cast<std::size_t>(differs.first - console.shown.begin());
-        return "cut at " + std::to_string(cut) + ", from unit " + std::to_string(at) + ":"
-            + hex(console.shown.substr(at, 8)) + " for" + hex(expected.substr(at, 8));
+        return "cut at " + std::to_string(cut) + ", units " + difference(console.shown, expected)
+            + ", all at once " + difference(whole, expected);
     });
 }
 
@@ -342,19 +349,16 @@ void input()
 {
     FakeConsole console;
     ConsoleInput input;
-    auto readsAsReference = [&](const std::u16string& typed, std::vector<std::size_t> cuts) {
-        console.restart(typed);
-        console.cuts = std::move(cuts);
-        const std::string text = readAll(input, console);
-        const std::string expected = referenceUtf8(typed);
-        expect(text == expected, [&] {
-            const auto at = static_cast<std::size_t>(
-                std::mismatch(text.begin(), text.end(), expected.begin(), expected.end()).first
-                - text.begin());
-            return "from byte " + std::to_string(at) + ":" + hex(text.substr(at, 8)) + " for"
-                + hex(expected.substr(at, 8));
-        });
-    };
+    auto readsAsReference
+        = [&](const std::u16string& typed, std::vector<std::size_t> cuts, ConsoleInput& reader) {
+              console.restart(typed);
+              console.cuts = std::move(cuts);
+              const std::string text = readAll(reader, console);
+              expect(text == referenceUtf8(typed), [&] {
+                  return "bytes " + difference(text, referenceUtf8(typed)) + " for units"
+                      + hex(typed.substr(0, 24));
+              });
+          };
     // Every unit as a read's last, before each unit that the framing minds,
     // at a line's start and within one: a line each, but for those that end
     // the input, alone.
@@ -365,13 +369,13 @@ void input()
             for (char32_t unit = 0; unit < 0x10000; ++unit) {
                 const std::u16string line = start + static_cast<char16_t>(unit) + next + u"b\r\n";
                 if ((start.empty() && unit == 0x1A) || (unit == u'\n' && next == 0x1A)) {
-                    readsAsReference(line, { start.size() + 1 });
+                    readsAsReference(line, { start.size() + 1 }, input);
                 } else {
                     cuts.push_back(lines.size() + start.size() + 1);
                     lines += line;
                 }
             }
-            readsAsReference(lines, cuts);
+            readsAsReference(lines, cuts, input);
         }
     }
     // Every surrogate pair split across reads.
@@ -384,23 +388,21 @@ void input()
             pairs += static_cast<char16_t>(low);
         }
     }
-    readsAsReference(pairs, cuts);
+    readsAsReference(pairs, cuts, input);
     // Lines with all that the framing minds, cut at every pair of places,
     // and read with every small read size.
     const std::u16string lines = u"Ada\r\n\x1A is no end here\r\n\xD83D\xDE00\xD800 \xDC00\r\rb\r\n"
                                  u"\r\n\x1A\r\nafter the end";
     for (std::size_t first = 0; first <= lines.size(); ++first) {
         for (std::size_t second = first; second <= lines.size(); ++second) {
-            readsAsReference(lines, { first, second });
+            readsAsReference(lines, { first, second }, input);
         }
     }
     for (std::size_t size = 1; size <= 5; ++size) {
         ConsoleInput small(size);
         for (const std::u16string& typed :
             { lines, std::u16string(u"x\r"), std::u16string(u"\xD800") }) {
-            console.restart(typed);
-            expect(readAll(small, console) == referenceUtf8(typed),
-                [&] { return "read size " + std::to_string(size) + ":" + hex(typed); });
+            readsAsReference(typed, {}, small);
         }
     }
 }
