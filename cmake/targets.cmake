@@ -3,9 +3,9 @@
 # this machine's Debian suite; an empty deb_arch or rpm_arch, no such package.
 # channels are the ways the release brings the target's program to users,
 # comma-separated: deb, rpm, archive (a static tarball, or Windows' zip) and
-# msi, each a step of packaging/build.sh. repeat_timing is yes where the release's checks repeat the timing tests
-# against the target's archive: one program under qemu and one under Wine
-# stand for their kind.
+# msi, each a step of packaging/build.sh. repeat_timing is yes where the
+# release's checks repeat the timing tests against the target's archive: one
+# program under qemu and one under Wine stand for their kind.
 #   - No .rpm for 32-bit ARM and x86: Fedora left them, and no other RPM
 #     distribution's build services are asked for them.
 #   - Debian 12 has no riscv64 port, so its .deb is cross-built in a Debian

@@ -9,7 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 case ${1:-} in -h | --help)
     # The header, to the first line that is no comment or is shellcheck's.
-    sed -n '2,/^[^#]/{/^# shellcheck /q;/^[^#]/q;s/^# \{0,1\}//p;}' "$0"
+    sed -n '2,/^[^#]/{/^# shellcheck /q;s/^# \{0,1\}//p;}' "$0"
     exit 0
     ;;
 esac

@@ -51,15 +51,17 @@ for runtime in program.get("components", []):
 case $check in
 unpack)
     [ $# -eq 4 ] || usage
-    mkdir "$tmp/in"
-    (cd "$2" && find . -maxdepth 1 -type f ! -name SHA256SUMS ! -name SHA256SUMS.asc -printf '%P\n') |
-        sort >"$tmp/in/${2##*/}"
-    awk '{ print $2 }' "$2/SHA256SUMS" | sort >"$tmp/in/SHA256SUMS"
     sort "$4" >"$tmp/listed"
-    for where in "${2##*/}" SHA256SUMS; do
-        comm -23 "$tmp/listed" "$tmp/in/$where" | sed "s/\$/: listed, but not in $where/"
-        comm -13 "$tmp/listed" "$tmp/in/$where" | sed "s/\$/: in $where, but not listed/"
-    done >"$tmp/wrong"
+    # against FILES WHERE: the listed files that FILES lacks, and those it
+    # holds beyond them.
+    against() {
+        comm -23 "$tmp/listed" "$1" | while read -r file; do echo "$file: listed, but not in $2"; done
+        comm -13 "$tmp/listed" "$1" | while read -r file; do echo "$file: in $2, but not listed"; done
+    }
+    (cd "$2" && find . -maxdepth 1 -type f ! -name SHA256SUMS ! -name SHA256SUMS.asc -printf '%P\n') |
+        sort >"$tmp/held"
+    awk '{ print $2 }' "$2/SHA256SUMS" | sort >"$tmp/summed"
+    { against "$tmp/held" "$2"; against "$tmp/summed" SHA256SUMS; } >"$tmp/wrong"
     [ ! -s "$tmp/wrong" ] || { cat "$tmp/wrong"; fail "$2 is not the release that release.sh --list names"; }
     rm -rf "$3"
     while read -r _ file; do
